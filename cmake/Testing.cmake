@@ -1,0 +1,44 @@
+# GoogleTest built from source as part of the tree, so the Windows tests get a
+# mingw build of it; nt_add_test registers a test program for the platform's
+# runner (ctest on Linux, scripts/test under Wine for Windows).
+set(NT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+
+set(NT_WINE_TEST_LIST ${CMAKE_BINARY_DIR}/wine-tests.txt)
+file(WRITE ${NT_WINE_TEST_LIST} "")
+
+macro(nt_setup_gtest)
+  if(NOT TARGET gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(${NT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # GoogleTest is not ours to hold to our warning level.
+    foreach(t gtest gtest_main)
+      target_compile_options(${t} PRIVATE -w)
+    endforeach()
+  endif()
+endmacro()
+
+# nt_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
+#             [LINUX_ONLY] [WINDOWS_ONLY] [NEEDS_DISPLAY])
+# Label "thread" marks the tests that scripts/test runs again under TSan.
+function(nt_add_test name)
+  cmake_parse_arguments(T "LINUX_ONLY;WINDOWS_ONLY;NEEDS_DISPLAY" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if((WIN32 AND T_LINUX_ONLY) OR (NOT WIN32 AND T_WINDOWS_ONLY))
+    return()
+  endif()
+  nt_setup_gtest()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main gtest)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_SOURCE_DIR}/tests)
+  if(WIN32)
+    set(flags "")
+    if(T_NEEDS_DISPLAY)
+      set(flags " display")
+    endif()
+    file(APPEND ${NT_WINE_TEST_LIST} "${name}${flags}\n")
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,100 @@
+// Loads the built module as a host does and drives it through its exports.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "MessageBoxes.h"
+#include "RecordingHost.h"
+
+namespace {
+
+struct PluginInfoBytes {
+    unsigned char bytes[280];
+};
+
+typedef int(__stdcall* InitFn)(PluginInfoBytes*, unsigned int);
+typedef int(__stdcall* IntFn)(void);
+typedef void(__stdcall* VoidFn)(void);
+
+std::string ModulePath() {
+    char path[4096] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir(path);
+    size_t slash = dir.find_last_of("/\\");
+    return dir.substr(0, slash + 1) + "NMEATavelo.vpl";
+}
+
+class ModuleLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_module = LoadLibraryA(ModulePath().c_str());
+        ASSERT_NE(nullptr, m_module) << ModulePath() << " error " << GetLastError();
+    }
+    void TearDown() override {
+        if (m_module) {
+            EXPECT_TRUE(FreeLibrary(m_module));
+        }
+    }
+    template <class F>
+    F Export(const char* name) {
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_module, name)));
+    }
+    HMODULE m_module = nullptr;
+};
+
+TEST_F(ModuleLoadTest, ExportsTheFiveEntryPointsByPlainName) {
+    for (const char* name : {"Init", "Load", "Close", "Release", "About"})
+        EXPECT_NE(nullptr, reinterpret_cast<void*>(GetProcAddress(m_module, name))) << name;
+    EXPECT_EQ(nullptr, reinterpret_cast<void*>(GetProcAddress(m_module, "_Init@8")));
+}
+
+TEST_F(ModuleLoadTest, RunsALifeCycleThroughThePluginInterfaceLibrary) {
+    RecordingHost host;
+    MessageBoxes boxes;
+    auto init = Export<InitFn>("Init");
+    auto load = Export<IntFn>("Load");
+    auto about = Export<IntFn>("About");
+    auto close = Export<IntFn>("Close");
+    auto release = Export<VoidFn>("Release");
+    ASSERT_TRUE(init && load && about && close && release);
+
+    PluginInfoBytes info;
+    memset(&info, 0, sizeof info);
+    ASSERT_EQ(1, init(&info, 5));
+    unsigned int size;
+    memcpy(&size, info.bytes, 4);
+    EXPECT_EQ(280u, size);
+    EXPECT_EQ(0, strncmp(reinterpret_cast<char*>(info.bytes + 4), "NMEA Driver for Tavelo ", 23));
+    EXPECT_STREQ("1.0.5", reinterpret_cast<char*>(info.bytes + 84));
+
+    EXPECT_EQ(1, load());
+    ASSERT_EQ(1u, host.menus.size());
+    EXPECT_EQ("NMEA for Tavelo", host.menus[0].text);
+    EXPECT_EQ(5u, host.menus[0].nPluginId);
+    ASSERT_EQ(1u, host.hooks.size());
+
+    EXPECT_EQ(IDOK, about());
+    EXPECT_EQ(1u, boxes.Count());
+
+    // The stop hook and Close without a link change nothing.
+    EXPECT_EQ(0, host.hooks[0].entry.pfnCallback(506, 0, 0));
+    EXPECT_EQ(1, close());
+    release();
+    EXPECT_EQ(0, host.releases);
+}
+
+TEST_F(ModuleLoadTest, RefusedHostGetsTheMessageAndNoRegistration) {
+    RecordingHost host;
+    host.version = 7000;
+    MessageBoxes boxes;
+    auto init = Export<InitFn>("Init");
+    ASSERT_NE(nullptr, init);
+    PluginInfoBytes info;
+    memset(&info, 0x5A, sizeof info);
+    EXPECT_EQ(0, init(&info, 9));
+    EXPECT_EQ(0x5A, info.bytes[0]);
+    EXPECT_EQ(1u, boxes.Count());
+}
+
+}  // namespace
