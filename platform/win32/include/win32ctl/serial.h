@@ -1,0 +1,62 @@
+// Serial-port control API of the Linux stand-in: how a host program or a test
+// plays the hardware behind "COM1".."COM9". A port name maps to any tty
+// (a pseudo-terminal in tests); faults make the port's calls fail on purpose.
+#ifndef W32CTL_SERIAL_H
+#define W32CTL_SERIAL_H
+
+#include <windows.h>
+
+// Maps a port name ("COM1".."COM9", any case) to a device path. A null or
+// empty path restores the default, /dev/ttyS0 for COM1 up to /dev/ttyS8 for
+// COM9. FALSE for a name that is not a port name. Takes effect at the next
+// CreateFileA.
+WIN32_API BOOL W32MapComPort(const char* comName, const char* devicePath);
+
+// All mappings back to their defaults, all faults cleared, counters zeroed.
+WIN32_API void W32ResetComPorts(void);
+
+// Serial ports open right now (any name or path), for leak checks.
+WIN32_API size_t W32CountOpenComPorts(void);
+
+// Faults, per port name. Each kind fails the matching calls with its error
+// (0 chooses the kind's usual error) for the next `count` calls, or until
+// cleared when count is negative. A fault set while a call is blocked in
+// GetOverlappedResult reaches that call at once.
+enum W32SerialFault {
+    // CreateFileA fails (default ERROR_FILE_NOT_FOUND).
+    W32_SERIAL_FAULT_OPEN = 0,
+    // WaitCommEvent fails, or a pending wait completes with the error
+    // (default ERROR_GEN_FAILURE).
+    W32_SERIAL_FAULT_WAIT = 1,
+    // ReadFile fails, or a pending read completes with the error (default
+    // ERROR_GEN_FAILURE).
+    W32_SERIAL_FAULT_READ = 2,
+    // The device is gone, as when the tty answers EIO: every operation on the
+    // open port fails, pending ones included (default ERROR_GEN_FAILURE);
+    // clearing the fault brings the device back.
+    W32_SERIAL_FAULT_VANISH = 3,
+    // A read that was asked for bytes completes with none.
+    W32_SERIAL_FAULT_EMPTY_READ = 4,
+    // WriteFile returns ERROR_IO_PENDING; the write completes only in
+    // GetOverlappedResult.
+    W32_SERIAL_FAULT_PENDING_WRITE = 5,
+    W32_SERIAL_FAULT_KINDS = 6
+};
+WIN32_API BOOL W32SetSerialFault(const char* comName, int fault, DWORD error, int count);
+// Clears every fault of one port name, or of all of them when null.
+WIN32_API void W32ClearSerialFaults(const char* comName);
+
+// Calls seen per port name since the last reset, to tell a blocked thread
+// from a spinning one.
+struct W32SerialCounters {
+    unsigned long opens;
+    unsigned long waits;      // WaitCommEvent calls
+    unsigned long reads;      // ReadFile calls
+    unsigned long writes;     // WriteFile calls
+    unsigned long wakeups;    // returns from a blocking poll in GetOverlappedResult
+    unsigned long faults;     // calls failed on purpose
+    unsigned long bytesRead;  // bytes delivered by completed reads
+};
+WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* counters);
+
+#endif

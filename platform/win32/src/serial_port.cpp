@@ -1,0 +1,498 @@
+// Serial ports over termios: open, overlapped waits, reads and writes, and
+// their completion in GetOverlappedResult.
+#include "serial_port.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "serial_registry.h"
+#include "serial_termios.h"
+
+namespace w32 {
+namespace {
+
+// The Internal member of an OVERLAPPED holds this while the operation is
+// outstanding, then 0 or the Win32 error it ended with.
+constexpr ULONG_PTR kStatusPending = 0x103;
+
+void UnsignalEvent(HANDLE event) {
+    if (!event) return;
+    if (auto e = LookupAs<Event>(event)) e->Unsignal();
+}
+
+}  // namespace
+
+DWORD ErrorFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+        case ENOTDIR:
+            return ERROR_FILE_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EBUSY:
+            return ERROR_ACCESS_DENIED;
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return ERROR_GEN_FAILURE;  // EIO and friends: the device has failed
+    }
+}
+
+SerialPort::SerialPort(int fd, int wake, int com, dev_t dev, ino_t ino, bool overlapped)
+    : m_fd(fd), m_wake(wake), m_com(com), m_dev(dev), m_ino(ino), m_overlapped(overlapped) {}
+
+SerialPort::~SerialPort() {
+    // Leave the open set before the descriptors go, so that nobody wakes a
+    // closed descriptor.
+    if (m_claimed) ReleaseSerialDevice(m_dev, m_ino);
+    close(m_wake);
+    close(m_fd);
+}
+
+HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
+    int com = ComIndexOf(name);
+    std::string path;
+    if (com != 0) {
+        path = DevicePathOf(com);
+    } else if (name && name[0] == '/') {
+        path = name;
+    } else {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    CountSerial(com, SerialCounter::kOpen);
+    DWORD error = 0;
+    if (TakeSerialFault(com, W32_SERIAL_FAULT_OPEN, &error)) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // A serial driver without hardware behind the node answers EIO: for
+        // Windows that port does not exist.
+        SetLastError(errno == EIO ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    termios tio;
+    if (fstat(fd, &st) != 0 || tcgetattr(fd, &tio) != 0) {  // not a tty: not a port
+        close(fd);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0) {
+        close(fd);
+        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return INVALID_HANDLE_VALUE;
+    }
+    // A device node may have several names; the device number identifies it.
+    dev_t dev = S_ISCHR(st.st_mode) ? st.st_rdev : st.st_dev;
+    ino_t ino = S_ISCHR(st.st_mode) ? 0 : st.st_ino;
+    std::shared_ptr<SerialPort> port(new SerialPort(fd, wake, com, dev, ino, (flags & FILE_FLAG_OVERLAPPED) != 0));
+    if (!ClaimSerialDevice(dev, ino, port.get())) {
+        SetLastError(ERROR_ACCESS_DENIED);  // Windows opens a port for one user only
+        return INVALID_HANDLE_VALUE;
+    }
+    port->m_claimed = true;
+    // A Windows port has no line discipline: raw from the first byte.
+    MakeRaw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    port->m_dcb = DcbFromTermios(tio);
+    return InsertObject(port);
+}
+
+void SerialPort::Wake() {
+    uint64_t one = 1;
+    ssize_t written = write(m_wake, &one, sizeof one);
+    (void)written;  // a full counter wakes as well
+}
+
+SerialPort::Op* SerialPort::FindOp(const OVERLAPPED* ov) {
+    for (Op& op : m_ops) {
+        if (op.kind != Kind::kFree && op.ov == ov) return &op;
+    }
+    return nullptr;
+}
+
+DWORD SerialPort::InputQueue() {
+    int queued = 0;
+    if (ioctl(m_fd, FIONREAD, &queued) != 0 || queued < 0) return 0;
+    return static_cast<DWORD>(queued);
+}
+
+bool SerialPort::InjectedFault(int kind, DWORD* error) {
+    return TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, error) || TakeSerialFault(m_com, kind, error);
+}
+
+void SerialPort::Finish(Op& op, DWORD error) {
+    LPOVERLAPPED ov = op.ov;
+    if (op.kind == Kind::kWait && error && op.mask) *op.mask = 0;
+    if (op.kind == Kind::kRead && !error) CountSerialBytes(m_com, op.done);
+    ov->InternalHigh = op.done;
+    ov->Internal = error;
+    op = Op{};
+    SignalOverlappedEvent(ov);
+}
+
+void SerialPort::FinishAll(Kind kind, DWORD error) {
+    for (Op& op : m_ops) {
+        if (op.kind == kind) Finish(op, error);
+    }
+}
+
+bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
+    *deadline = Clock::time_point::max();
+    DWORD error = 0;
+    switch (op.kind) {
+        case Kind::kFree:
+            return true;
+
+        case Kind::kWait: {
+            if (InjectedFault(W32_SERIAL_FAULT_WAIT, &error)) break;
+            pollfd p{m_fd, POLLIN, 0};
+            if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+                error = ERROR_GEN_FAILURE;  // hung up: the device has gone
+                break;
+            }
+            if ((m_mask & EV_RXCHAR) && InputQueue() > 0) {
+                *op.mask = EV_RXCHAR;
+                op.done = sizeof(DWORD);
+                break;
+            }
+            return false;
+        }
+
+        case Kind::kRead: {
+            if (InjectedFault(W32_SERIAL_FAULT_READ, &error)) break;
+            if (op.done == 0 && op.size > 0 && TakeSerialFault(m_com, W32_SERIAL_FAULT_EMPTY_READ, &error)) {
+                error = 0;
+                break;
+            }
+            while (op.done < op.size) {
+                ssize_t n = read(m_fd, op.readTo + op.done, op.size - op.done);
+                if (n > 0) {
+                    op.done += static_cast<DWORD>(n);
+                    op.lastByte = Clock::now();
+                } else if (n < 0 && errno == EINTR) {
+                    continue;
+                } else if (n < 0 && errno == EAGAIN) {
+                    break;
+                } else {
+                    error = ERROR_GEN_FAILURE;  // end of file on a tty: hung up
+                    break;
+                }
+            }
+            if (error || op.done == op.size) break;
+
+            // Read time-outs as Windows defines them.
+            const DWORD interval = m_timeouts.ReadIntervalTimeout;
+            const DWORD multiplier = m_timeouts.ReadTotalTimeoutMultiplier;
+            const DWORD constant = m_timeouts.ReadTotalTimeoutConstant;
+            const Clock::time_point now = Clock::now();
+            if (interval == MAXDWORD && multiplier == 0 && constant == 0) break;  // what is there, at once
+            if (interval == MAXDWORD && multiplier == MAXDWORD && constant > 0 && constant < MAXDWORD) {
+                if (op.done > 0) break;
+                *deadline = op.start + std::chrono::milliseconds(constant);
+            } else if (multiplier || constant) {
+                *deadline = op.start + std::chrono::milliseconds(uint64_t{multiplier} * op.size + constant);
+            }
+            if (*deadline <= now) break;
+            if (interval && interval != MAXDWORD && op.done > 0) {
+                Clock::time_point gap = op.lastByte + std::chrono::milliseconds(interval);
+                if (gap <= now) break;
+                if (gap < *deadline) *deadline = gap;
+            }
+            return false;
+        }
+
+        case Kind::kWrite: {
+            if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) break;
+            while (op.done < op.size) {
+                ssize_t n = write(m_fd, op.writeFrom + op.done, op.size - op.done);
+                if (n > 0) {
+                    op.done += static_cast<DWORD>(n);
+                } else if (n < 0 && errno == EINTR) {
+                    continue;
+                } else if (n < 0 && errno == EAGAIN) {
+                    return false;
+                } else {
+                    error = n < 0 ? ErrorFromErrno(errno) : ERROR_GEN_FAILURE;
+                    break;
+                }
+            }
+            break;
+        }
+    }
+    Finish(op, error);
+    return true;
+}
+
+BOOL SerialPort::Start(Op op, LPDWORD done, LPOVERLAPPED ov) {
+    OVERLAPPED local{};
+    const bool sync = !m_overlapped;
+    if (!sync && !ov) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    LPOVERLAPPED record = sync ? &local : ov;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Op* slot = nullptr;
+        bool waitPending = false;
+        for (Op& o : m_ops) {
+            if (o.kind == Kind::kWait) waitPending = true;
+            if (o.kind == Kind::kFree && !slot) slot = &o;
+        }
+        // One outstanding operation per record, one wait per port, and a
+        // wait needs something to wait for.
+        if (FindOp(record) || (op.kind == Kind::kWait && (waitPending || m_mask == 0))) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        if (!slot) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
+        }
+        op.ov = record;
+        op.start = op.lastByte = Clock::now();
+        record->Internal = kStatusPending;
+        record->InternalHigh = 0;
+        UnsignalEvent(record->hEvent);
+        *slot = op;
+        DWORD error = 0;
+        const bool deferWrite =
+            op.kind == Kind::kWrite && TakeSerialFault(m_com, W32_SERIAL_FAULT_PENDING_WRITE, &error);
+        Clock::time_point deadline;
+        if (!deferWrite && Progress(*slot, &deadline)) {
+            if (done) *done = static_cast<DWORD>(record->InternalHigh);
+            if (record->Internal == 0) return TRUE;
+            SetLastError(static_cast<DWORD>(record->Internal));
+            return FALSE;
+        }
+    }
+    if (sync) return Result(record, done, TRUE);
+    if (done) *done = 0;
+    SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+BOOL SerialPort::Result(LPOVERLAPPED ov, LPDWORD done, BOOL wait) {
+    if (!ov) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        Op* op = FindOp(ov);
+        if (!op) {
+            if (ov->Internal == kStatusPending) {  // started elsewhere, or never: nothing to wait for
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+            }
+            if (done) *done = static_cast<DWORD>(ov->InternalHigh);
+            if (ov->Internal == 0) return TRUE;
+            SetLastError(static_cast<DWORD>(ov->Internal));
+            return FALSE;
+        }
+        Clock::time_point deadline;
+        if (Progress(*op, &deadline)) continue;
+        if (!wait) {
+            SetLastError(ERROR_IO_INCOMPLETE);
+            return FALSE;
+        }
+        short events = 0;
+        if (op->kind == Kind::kRead || (op->kind == Kind::kWait && (m_mask & EV_RXCHAR))) events = POLLIN;
+        if (op->kind == Kind::kWrite) events = POLLOUT;
+        int timeout = -1;
+        if (deadline != Clock::time_point::max()) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            timeout = left < 0 ? 0 : static_cast<int>(left);
+        }
+        pollfd fds[2] = {{m_fd, events, 0}, {m_wake, POLLIN, 0}};
+        lock.unlock();
+        poll(fds, 2, timeout);
+        CountSerial(m_com, SerialCounter::kWakeup);
+        if (fds[1].revents & POLLIN) {
+            uint64_t count;
+            ssize_t drained = read(m_wake, &count, sizeof count);
+            (void)drained;
+        }
+        lock.lock();
+    }
+}
+
+BOOL SerialPort::Read(LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED ov) {
+    CountSerial(m_com, SerialCounter::kRead);
+    if (!buffer && size) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Op op;
+    op.kind = Kind::kRead;
+    op.readTo = static_cast<char*>(buffer);
+    op.size = size;
+    return Start(op, done, ov);
+}
+
+BOOL SerialPort::Write(LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED ov) {
+    CountSerial(m_com, SerialCounter::kWrite);
+    if (!buffer && size) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Op op;
+    op.kind = Kind::kWrite;
+    op.writeFrom = static_cast<const char*>(buffer);
+    op.size = size;
+    return Start(op, done, ov);
+}
+
+BOOL SerialPort::WaitEvent(LPDWORD mask, LPOVERLAPPED ov) {
+    CountSerial(m_com, SerialCounter::kWait);
+    if (!mask) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Op op;
+    op.kind = Kind::kWait;
+    op.mask = mask;
+    return Start(op, nullptr, ov);
+}
+
+BOOL SerialPort::Cancel() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    FinishAll(Kind::kWait, ERROR_OPERATION_ABORTED);
+    FinishAll(Kind::kRead, ERROR_OPERATION_ABORTED);
+    FinishAll(Kind::kWrite, ERROR_OPERATION_ABORTED);
+    Wake();
+    return TRUE;
+}
+
+BOOL SerialPort::Purge(DWORD flags) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD error = 0;
+    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    if (flags & PURGE_RXABORT) FinishAll(Kind::kRead, ERROR_OPERATION_ABORTED);
+    if (flags & PURGE_TXABORT) FinishAll(Kind::kWrite, ERROR_OPERATION_ABORTED);
+    if (flags & PURGE_RXCLEAR) tcflush(m_fd, TCIFLUSH);
+    if (flags & PURGE_TXCLEAR) tcflush(m_fd, TCOFLUSH);
+    Wake();
+    return TRUE;
+}
+
+BOOL SerialPort::SetMask(DWORD mask) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DWORD error = 0;
+    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) {
+        FinishAll(Kind::kWait, error);
+        Wake();
+        SetLastError(error);
+        return FALSE;
+    }
+    m_mask = mask;
+    // Changing the mask ends a pending wait, which reports no event.
+    for (Op& op : m_ops) {
+        if (op.kind != Kind::kWait) continue;
+        *op.mask = 0;
+        op.done = sizeof(DWORD);
+        Finish(op, 0);
+    }
+    Wake();
+    return TRUE;
+}
+
+BOOL SerialPort::GetMask(LPDWORD mask) {
+    if (!mask) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    *mask = m_mask;
+    return TRUE;
+}
+
+BOOL SerialPort::ClearError(LPDWORD errors, LPCOMSTAT stat) {
+    if (errors) *errors = 0;
+    if (stat) std::memset(stat, 0, sizeof *stat);
+    DWORD error = 0;
+    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    int queued = 0;
+    int pending = 0;
+    if (ioctl(m_fd, FIONREAD, &queued) != 0 || ioctl(m_fd, TIOCOUTQ, &pending) != 0) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    if (stat) {
+        stat->cbInQue = queued < 0 ? 0 : static_cast<DWORD>(queued);
+        stat->cbOutQue = pending < 0 ? 0 : static_cast<DWORD>(pending);
+    }
+    return TRUE;
+}
+
+BOOL SerialPort::GetState(LPDCB dcb) {
+    if (!dcb) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    *dcb = m_dcb;
+    return TRUE;
+}
+
+BOOL SerialPort::SetState(const DCB& dcb) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DWORD error = 0;
+    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error) || !ApplyDcb(m_fd, dcb, &error)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    m_dcb = dcb;
+    m_dcb.DCBlength = sizeof(DCB);
+    return TRUE;
+}
+
+BOOL SerialPort::GetTimeouts(LPCOMMTIMEOUTS timeouts) {
+    if (!timeouts) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    *timeouts = m_timeouts;
+    return TRUE;
+}
+
+BOOL SerialPort::SetTimeouts(const COMMTIMEOUTS& timeouts) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_timeouts = timeouts;
+    return TRUE;
+}
+
+}  // namespace w32

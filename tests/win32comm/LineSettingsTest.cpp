@@ -1,0 +1,222 @@
+// Line settings: DCB over termios, the MODE-style definitions, time-outs.
+#include <termios.h>
+
+#include <cstring>
+
+#include "CommTestSupport.h"
+
+namespace {
+
+DCB FlowEverywhere() {
+    DCB dcb;
+    memset(&dcb, 0, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = 1200;
+    dcb.ByteSize = 7;
+    dcb.Parity = EVENPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    dcb.fOutX = dcb.fInX = 1;
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = 1;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    dcb.EvtChar = '\n';
+    return dcb;
+}
+
+void ExpectNoFlowControl(const DCB& dcb) {
+    EXPECT_EQ(dcb.fOutX, 0u);
+    EXPECT_EQ(dcb.fInX, 0u);
+    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
+    EXPECT_NE(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
+    EXPECT_NE(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+}
+
+}  // namespace
+
+TEST(BuildCommDcbTest, ShortFormsOfTheStartDialog) {
+    struct {
+        const char* text;
+        DWORD baud;
+    } cases[] = {{"48,N,8,1", 4800}, {"96,N,8,1", 9600}, {" 96, n, 8, 1 ", 9600}, {"COM2: 48,N,8,1", 4800}};
+    for (const auto& c : cases) {
+        DCB dcb = FlowEverywhere();
+        ASSERT_TRUE(BuildCommDCBA(c.text, &dcb)) << c.text;
+        EXPECT_EQ(dcb.BaudRate, c.baud) << c.text;
+        EXPECT_EQ(dcb.ByteSize, 8) << c.text;
+        EXPECT_EQ(dcb.Parity, NOPARITY) << c.text;
+        EXPECT_EQ(dcb.StopBits, ONESTOPBIT) << c.text;
+        EXPECT_EQ(dcb.fBinary, 1u);
+        EXPECT_EQ(dcb.fParity, 0u);
+        ExpectNoFlowControl(dcb);
+        EXPECT_EQ(dcb.EvtChar, '\n') << "fields the text does not name stay";
+    }
+}
+
+TEST(BuildCommDcbTest, LongFormAndOtherValues) {
+    DCB dcb = FlowEverywhere();
+    ASSERT_TRUE(BuildCommDCBA("baud=4800 parity=N data=8 stop=1", &dcb));
+    EXPECT_EQ(dcb.BaudRate, 4800u);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, NOPARITY);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    ExpectNoFlowControl(dcb);
+
+    ASSERT_TRUE(BuildCommDCBA("BAUD=19200 PARITY=o DATA=7 STOP=2 xon=on", &dcb));
+    EXPECT_EQ(dcb.BaudRate, 19200u);
+    EXPECT_EQ(dcb.Parity, ODDPARITY);
+    EXPECT_EQ(dcb.fParity, 1u);
+    EXPECT_EQ(dcb.ByteSize, 7);
+    EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(dcb.fOutX, 1u);
+    EXPECT_EQ(dcb.fInX, 1u);
+
+    ASSERT_TRUE(BuildCommDCBA("115200,e,7,1.5,p", &dcb));
+    EXPECT_EQ(dcb.BaudRate, 115200u);
+    EXPECT_EQ(dcb.Parity, EVENPARITY);
+    EXPECT_EQ(dcb.StopBits, ONE5STOPBITS);
+    EXPECT_EQ(dcb.fOutxCtsFlow, 1u);
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    EXPECT_EQ(dcb.fOutX, 0u);
+
+    ASSERT_TRUE(BuildCommDCBA("12,s,5", &dcb));
+    EXPECT_EQ(dcb.BaudRate, 1200u);
+    EXPECT_EQ(dcb.Parity, SPACEPARITY);
+    EXPECT_EQ(dcb.ByteSize, 5);
+}
+
+TEST(BuildCommDcbTest, MalformedTextLeavesTheDcbAlone) {
+    for (const char* text :
+         {"", "   ", "xx", "96,Q,8,1", "96,N,9,1", "96,N,8,3", "96,N,8,1,z", "96,N,8,1,x,1", "0,N,8,1",
+          "baud=", "baud=96 parity=N junk", "speed=9600", "COM1 96,N,8,1", "99999999,N,8,1", "96,,8,1"}) {
+        DCB dcb = FlowEverywhere();
+        SetLastError(0);
+        EXPECT_FALSE(BuildCommDCBA(text, &dcb)) << '"' << text << '"';
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        DCB untouched = FlowEverywhere();
+        EXPECT_EQ(memcmp(&dcb, &untouched, sizeof dcb), 0) << text;
+    }
+    DCB dcb = FlowEverywhere();
+    EXPECT_FALSE(BuildCommDCBA(nullptr, &dcb));
+    EXPECT_FALSE(BuildCommDCBA("96,N,8,1", nullptr));
+}
+
+using CommStateTest = CommTest;
+
+TEST_F(CommStateTest, SetCommStateProgramsTheTty) {
+    HANDLE port = OpenPort("COM3");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+    ASSERT_TRUE(BuildCommDCBA("48,N,8,1", &dcb));
+    dcb.EvtChar = '\n';
+    ASSERT_TRUE(SetCommState(port, &dcb));
+
+    termios tio;
+    int fd = open(pty.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B4800));
+    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B4800));
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+
+    ASSERT_TRUE(BuildCommDCBA("96,E,7,2", &dcb));
+    ASSERT_TRUE(SetCommState(port, &dcb));
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+    // A pseudo-terminal forces 8 data bits without parity; the stop bits show.
+    EXPECT_EQ(tio.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
+    close(fd);
+
+    DCB back;
+    ASSERT_TRUE(GetCommState(port, &back));
+    EXPECT_EQ(back.BaudRate, 9600u);
+    EXPECT_EQ(back.ByteSize, 7);
+    EXPECT_EQ(back.Parity, EVENPARITY);
+    EXPECT_EQ(back.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(back.EvtChar, '\n');
+    CloseHandle(port);
+}
+
+TEST_F(CommStateTest, ImpossibleSettingsAreRefusedAndKeepTheOldOnes) {
+    HANDLE port = OpenPort("COM3");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DCB good;
+    ASSERT_TRUE(GetCommState(port, &good));
+    ASSERT_TRUE(BuildCommDCBA("48,N,8,1", &good));
+    ASSERT_TRUE(SetCommState(port, &good));
+
+    auto refused = [&](void (*change)(DCB&)) {
+        DCB bad = good;
+        change(bad);
+        SetLastError(0);
+        bool ok = SetCommState(port, &bad);
+        return !ok && GetLastError() == static_cast<DWORD>(ERROR_INVALID_PARAMETER);
+    };
+    EXPECT_TRUE(refused([](DCB& d) { d.BaudRate = 14400; }));  // no such rate here
+    EXPECT_TRUE(refused([](DCB& d) { d.BaudRate = 0; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.ByteSize = 9; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.ByteSize = 4; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.Parity = 5; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.StopBits = 3; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.StopBits = ONE5STOPBITS; }));  // only with 5 data bits
+    EXPECT_TRUE(refused([](DCB& d) {
+        d.ByteSize = 5;
+        d.StopBits = TWOSTOPBITS;
+    }));
+    EXPECT_FALSE(SetCommState(port, nullptr));
+
+    DCB now;
+    ASSERT_TRUE(GetCommState(port, &now));
+    EXPECT_EQ(now.BaudRate, 4800u);
+    EXPECT_EQ(now.ByteSize, 8);
+    CloseHandle(port);
+}
+
+TEST_F(CommStateTest, TimeoutsAreKept) {
+    HANDLE port = OpenPort("COM3");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    COMMTIMEOUTS timeouts;
+    ASSERT_TRUE(GetCommTimeouts(port, &timeouts));
+    timeouts.ReadIntervalTimeout = 5;
+    timeouts.WriteTotalTimeoutConstant = 77;
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    COMMTIMEOUTS back{};
+    ASSERT_TRUE(GetCommTimeouts(port, &back));
+    EXPECT_EQ(back.ReadIntervalTimeout, 5u);
+    EXPECT_EQ(back.WriteTotalTimeoutConstant, 77u);
+    EXPECT_FALSE(GetCommTimeouts(port, nullptr));
+    EXPECT_FALSE(SetCommTimeouts(port, nullptr));
+    CloseHandle(port);
+}
+
+TEST_F(CommStateTest, CallsOnHandlesThatAreNoPortFail) {
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DCB dcb{};
+    COMMTIMEOUTS timeouts{};
+    DWORD mask = 0;
+    char buffer[4];
+    DWORD n = 0;
+    OVERLAPPED ov{};
+    for (HANDLE h : {event, static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
+        SetLastError(0);
+        EXPECT_FALSE(GetCommState(h, &dcb));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_FALSE(SetCommState(h, &dcb));
+        EXPECT_FALSE(GetCommTimeouts(h, &timeouts));
+        EXPECT_FALSE(SetCommMask(h, EV_RXCHAR));
+        EXPECT_FALSE(WaitCommEvent(h, &mask, &ov));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_FALSE(ReadFile(h, buffer, 4, &n, &ov));
+        EXPECT_FALSE(WriteFile(h, buffer, 4, &n, &ov));
+        EXPECT_FALSE(GetOverlappedResult(h, &ov, &n, TRUE));
+        EXPECT_FALSE(ClearCommError(h, nullptr, nullptr));
+        EXPECT_FALSE(PurgeComm(h, PURGE_RXCLEAR));
+        EXPECT_FALSE(CancelIo(h));
+    }
+    CloseHandle(event);
+}
