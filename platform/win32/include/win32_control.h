@@ -4,6 +4,7 @@
 #define W32_CONTROL_H
 
 #include "win32ctl/desktop.h"
+#include "win32ctl/kernel.h"
 #include "win32ctl/dialogs.h"
 #include "win32ctl/serial.h"
 

@@ -1,6 +1,7 @@
 // Threads: created running or suspended; the handle is signalled and the exit
 // code set when the thread function returns.
 #include <windows.h>
+#include <win32_control.h>
 
 #include <atomic>
 #include <thread>
@@ -22,6 +23,8 @@ public:
 };
 
 std::atomic<DWORD> g_nextThreadId{1};
+std::atomic<int> g_failCreations{0};
+std::atomic<size_t> g_runningThreads{0};
 thread_local DWORD t_threadId = 0;
 
 }  // namespace
@@ -37,12 +40,19 @@ WIN32_API HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_STA
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    for (int left = g_failCreations.load(); left > 0;) {
+        if (g_failCreations.compare_exchange_weak(left, left - 1)) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+    }
     auto thread = std::make_shared<Thread>();
     thread->m_suspendCount = (dwCreationFlags & CREATE_SUSPENDED) ? 1 : 0;
     thread->m_id = g_nextThreadId.fetch_add(1);
     try {
         // The running thread holds its own reference, so closing the handle
         // early does not pull the object away from under it.
+        ++g_runningThreads;
         std::thread([thread, lpStartAddress, lpParameter] {
             t_threadId = thread->m_id;
             {
@@ -51,9 +61,11 @@ WIN32_API HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_STA
             }
             DWORD code = lpStartAddress(lpParameter);
             thread->m_exitCode = code;
+            --g_runningThreads;
             thread->Signal();
         }).detach();
     } catch (const std::system_error&) {
+        --g_runningThreads;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
@@ -104,3 +116,7 @@ WIN32_API DWORD WINAPI GetTickCount(void) {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<DWORD>(now.tv_sec * 1000ull + now.tv_nsec / 1000000);
 }
+
+WIN32_API void W32FailThreadCreations(int count) { g_failCreations = count; }
+
+WIN32_API size_t W32CountRunningThreads(void) { return g_runningThreads.load(); }

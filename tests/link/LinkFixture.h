@@ -1,0 +1,78 @@
+// What the link tests share: a recording host, a pseudo-terminal as COM2,
+// and the menu command played through the start dialog.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <functional>
+#include <string>
+
+#include "DialogDriver.h"
+#include "OwnResources.h"
+#include "PtyPair.h"
+#include "RecordingHost.h"
+#include "serial/GPSComm.h"
+#include "serial/GpsLink.h"
+#include "serial/ModuleState.h"
+#include "shell/Exports.h"
+
+namespace link_test {
+
+enum : int {
+    kPort1 = 8063,
+    kPort2 = 8064,
+    kNmea = 8067,
+    kSony = 8071,
+    kCenter = 8068,
+    k3D = 8069,
+    kRecord = 8070,
+    kInterval = 237,
+    kLineSettings = 1000
+};
+
+inline size_t CountOpenDescriptors() {
+    size_t n = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir)) ++n;
+        closedir(dir);
+    }
+    return n;
+}
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_pty.ok());
+        UseOwnResourcesAsModule();
+        g_nPluginId = 77;
+    }
+    void TearDown() override {
+        StopGpsLink();
+        EXPECT_EQ(nullptr, g_pGPSComm);
+    }
+
+    // Chooses the menu command; the script plays the dialog (by default it
+    // presses Start with what the dialog shows).
+    void ChooseMenu(DialogDriver::Script script = [](HWND dialog) { DialogDriver::Click(dialog, IDOK); }) {
+        DialogDriver driver(std::move(script));
+        MenuCallback(100, 0, 0);
+        m_messages = driver.MessageBoxTexts();
+        m_dialogShown = driver.ScriptRan();
+    }
+
+    std::vector<std::string> ProfileWrites() {
+        std::vector<std::string> writes;
+        for (const std::string& call : m_host.Calls())
+            if (call.rfind("WriteProfileInt ", 0) == 0) writes.push_back(call.substr(16));
+        return writes;
+    }
+
+    RecordingHost m_host;
+    PtyPair m_pty{"COM2"};
+    std::vector<std::string> m_messages;
+    bool m_dialogShown = false;
+};
+
+}  // namespace link_test
