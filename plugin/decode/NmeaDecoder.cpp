@@ -1,0 +1,148 @@
+// DecodeLine: one complete receiver line into g_GpsNaviInfo, then one send to
+// the host. The NMEA 0183 branch and the course hold live here.
+#include <ctype.h>
+#include <string.h>
+
+#include "decode/DecodeConstants.h"
+#include "decode/FieldTokenizer.h"
+#include "host/PluginIf.h"
+#include "serial/GPSComm.h"
+#include "serial/ModuleState.h"
+
+#define NT_PROTOCOL_NMEA 0
+#define NT_PROTOCOL_SONY 1
+
+void CGPSComm::DecodeLine() {
+    // The assembler keeps the line NUL-terminated; this makes sure of it, so
+    // that nothing behind the buffer is ever read.
+    m_szLine[sizeof(m_szLine) - 1] = '\0';
+
+    if (m_nProtocol == NT_PROTOCOL_NMEA) {
+        DecodeNmea();
+    } else if (m_nProtocol == NT_PROTOCOL_SONY && strncmp(m_szLine, "SONY", 4) == 0) {
+        DecodeSony();
+    }
+    // Every line is sent, whether or not it changed anything.
+    VPI_SetGpsNaviInfo(&g_GpsNaviInfo);
+}
+
+void CGPSComm::HoldCourse() {
+    if (m_nFixSpeed < 0) {
+        return;
+    }
+    // At or below the threshold the receiver's course is noise: keep showing
+    // the last one taken at speed.
+    if (m_bCourseHeld && !((double)m_nFixSpeed < g_GpsNaviInfo.dSpeed)) {
+        g_GpsNaviInfo.dCourse = m_dHeldCourse;
+    }
+    m_bCourseHeld = 1;
+    m_dHeldCourse = g_GpsNaviInfo.dCourse;
+}
+
+// The time field is read into a buffer of its own: receivers send up to ten
+// characters (hhmmss.sss), more than szTime holds. Only the six converted
+// digits and the NUL reach the record.
+static void TakeTime(char** ppCursor) {
+    char szTime[NT_FIELD_SIZE];
+    CGPSComm::GetField(ppCursor, szTime);
+    CGPSComm::ToLocalTime(szTime);
+    memcpy(g_GpsNaviInfo.szTime, szTime, 7);
+}
+
+struct NmeaPosition {
+    double dRawLatitude;
+    double dRawLongitude;
+    char szNorthSouth[NT_FIELD_SIZE];
+    char szEastWest[NT_FIELD_SIZE];
+};
+
+static void ReadPosition(char** ppCursor, NmeaPosition* pPosition) {
+    pPosition->dRawLatitude = CGPSComm::GetFieldDouble(ppCursor);
+    CGPSComm::GetField(ppCursor, pPosition->szNorthSouth);
+    pPosition->dRawLongitude = CGPSComm::GetFieldDouble(ppCursor);
+    CGPSComm::GetField(ppCursor, pPosition->szEastWest);
+}
+
+static void StorePosition(const NmeaPosition* pPosition) {
+    g_GpsNaviInfo.dLatitude = CGPSComm::ToDegrees(pPosition->dRawLatitude);
+    if (pPosition->szNorthSouth[0] == 'S' || pPosition->szNorthSouth[0] == 's') {
+        g_GpsNaviInfo.dLatitude = -g_GpsNaviInfo.dLatitude;
+    }
+    g_GpsNaviInfo.dLongitude = CGPSComm::ToDegrees(pPosition->dRawLongitude);
+    if (pPosition->szEastWest[0] == 'W' || pPosition->szEastWest[0] == 'w') {
+        g_GpsNaviInfo.dLongitude = -g_GpsNaviInfo.dLongitude;
+    }
+}
+
+// GLL and RMC carry no satellite count: a position with a count below 3 (from
+// an earlier GGA) is flagged to the host as 99. Without a position it is not.
+static void ApplySatelliteFallback(const NmeaPosition* pPosition) {
+    if (g_GpsNaviInfo.nSatellites < 3 &&
+        (pPosition->dRawLatitude != pPosition->dRawLongitude || pPosition->dRawLatitude != 0.0)) {
+        g_GpsNaviInfo.nSatellites = 99;
+    }
+}
+
+static int IsTokyoDatum(const char* pszName) {
+    static const char szTokyo[] = "TOKY";
+    for (int i = 0; i < 4; ++i) {
+        if (toupper((unsigned char)pszName[i]) != szTokyo[i]) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void CGPSComm::DecodeNmea() {
+    // Fields begin behind the first comma; a line without one has only empty
+    // fields, its cursor resting on the terminating NUL.
+    char* pCursor = strchr(m_szLine, ',');
+    pCursor = pCursor ? pCursor + 1 : m_szLine + strlen(m_szLine);
+    // The identifier is the first six characters, whatever follows them.
+    m_szLine[6] = '\0';
+
+    char szScratch[NT_FIELD_SIZE];
+    NmeaPosition position;
+
+    if (strcmp(m_szLine, "$GPGLL") == 0) {
+        ReadPosition(&pCursor, &position);
+        TakeTime(&pCursor);
+        StorePosition(&position);
+        ApplySatelliteFallback(&position);
+    } else if (strcmp(m_szLine, "$GPGSA") == 0) {
+        // Carries nothing the record holds.
+    } else if (strcmp(m_szLine, "$GPGGA") == 0) {
+        TakeTime(&pCursor);
+        ReadPosition(&pCursor, &position);
+        StorePosition(&position);
+        GetFieldInt(&pCursor);  // fix quality, not tested
+        g_GpsNaviInfo.nSatellites = GetFieldInt(&pCursor);
+        GetFieldDouble(&pCursor);  // horizontal dilution
+        g_GpsNaviInfo.dAltitude = GetFieldDouble(&pCursor);
+    } else if (strcmp(m_szLine, "$GPVTG") == 0) {
+        g_GpsNaviInfo.dCourse = GetFieldDouble(&pCursor);
+        // Reference letter, magnetic course and letter, knots and letter.
+        for (int i = 0; i < 5; ++i) {
+            GetField(&pCursor, szScratch);
+        }
+        g_GpsNaviInfo.dSpeed = GetFieldDouble(&pCursor);
+        HoldCourse();
+    } else if (strcmp(m_szLine, "$GPRMC") == 0) {
+        TakeTime(&pCursor);
+        GetField(&pCursor, szScratch);  // status: a void fix is decoded too
+        ReadPosition(&pCursor, &position);
+        g_GpsNaviInfo.dSpeed = GetFieldDouble(&pCursor) * NT_KNOTS_TO_KMH;
+        double dCourse = GetFieldDouble(&pCursor);
+        char szDate[NT_FIELD_SIZE];
+        GetField(&pCursor, szDate);
+        ToDateYYMMDD(szDate);
+        strncpy(g_GpsNaviInfo.szDate, szDate, 9);
+        StorePosition(&position);
+        g_GpsNaviInfo.dCourse = dCourse;
+        HoldCourse();
+        ApplySatelliteFallback(&position);
+    } else if (strcmp(m_szLine, "$PGRMM") == 0) {
+        GetField(&pCursor, szScratch);
+        g_GpsNaviInfo.nDatum = IsTokyoDatum(szScratch);
+    }
+}
