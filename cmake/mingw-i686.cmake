@@ -12,3 +12,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Tests run under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Doubles in SSE2 registers, rounded at every step as on x86-64: x87 excess
+# precision would make the decoded positions depend on register spills.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
