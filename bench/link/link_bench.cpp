@@ -1,0 +1,102 @@
+// What a running link costs in time: the stop while the receiver thread
+// waits, the latency from a sentence's last byte at the device to its record
+// at the host, and the receiver thread's wake-ups while the line is idle.
+// Figures are printed as counters; nothing here is a pass/fail test.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "OwnResources.h"
+#include "PtyPair.h"
+#include "RecordingHost.h"
+#include "serial/GpsLink.h"
+#include "serial/ModuleState.h"
+#include "shell/Exports.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void StartLink() {
+    DialogDriver driver([](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
+    MenuCallback(100, 0, 0);
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    size_t index = static_cast<size_t>(p * (values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+// Stop latency: the link has been idle, its thread blocked in its wait.
+void BM_StopWhileThreadWaits(benchmark::State& state) {
+    RecordingHost host;
+    PtyPair pty("COM2");
+    UseOwnResourcesAsModule();
+    std::vector<double> micros;
+    for (auto _ : state) {
+        state.PauseTiming();
+        StartLink();
+        Sleep(20);  // the thread is now in its wait
+        state.ResumeTiming();
+        auto begin = Clock::now();
+        StopGpsLink();
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
+    }
+    state.counters["median_us"] = Percentile(micros, 0.5);
+    state.counters["max_us"] = Percentile(micros, 1.0);
+}
+BENCHMARK(BM_StopWhileThreadWaits)->Iterations(100)->Unit(benchmark::kMicrosecond);
+
+// Latency of a sentence that is followed by the next one's start marker.
+void BM_SentenceToRecord(benchmark::State& state) {
+    RecordingHost host;
+    PtyPair pty("COM2");
+    UseOwnResourcesAsModule();
+    StartLink();
+    const std::string sentence = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+    std::vector<double> micros;
+    pty.Write(sentence);
+    for (auto _ : state) {
+        size_t before = host.RecordCount();
+        auto begin = Clock::now();
+        pty.Write("$");  // the marker that completes the sentence before it
+        host.WaitForRecords(before + 1);
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
+        state.PauseTiming();
+        pty.Write(sentence.substr(1));
+        Sleep(2);
+        state.ResumeTiming();
+    }
+    StopGpsLink();
+    state.counters["median_us"] = Percentile(micros, 0.5);
+    state.counters["p99_us"] = Percentile(micros, 0.99);
+}
+BENCHMARK(BM_SentenceToRecord)->Iterations(500)->Unit(benchmark::kMicrosecond);
+
+// Wake-ups of the receiver thread while the line stays idle for a second.
+void BM_IdleWakeups(benchmark::State& state) {
+    RecordingHost host;
+    PtyPair pty("COM2");
+    UseOwnResourcesAsModule();
+    for (auto _ : state) {
+        StartLink();
+        W32SerialCounters before{}, after{};
+        Sleep(50);
+        W32GetSerialCounters("COM2", &before);
+        Sleep(1000);
+        W32GetSerialCounters("COM2", &after);
+        StopGpsLink();
+        state.counters["wakeups_per_idle_s"] = static_cast<double>(after.wakeups - before.wakeups);
+        state.counters["waits_per_idle_s"] = static_cast<double>(after.waits - before.waits);
+    }
+}
+BENCHMARK(BM_IdleWakeups)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
