@@ -7,6 +7,11 @@
 #include "afx.h"
 #include "afxstr.h"
 
+// The resource type of dialog-init data (list entries of combo boxes).
+#ifndef RT_DLGINIT
+#define RT_DLGINIT MAKEINTRESOURCEA(240)
+#endif
+
 class CCmdTarget;
 typedef void (CCmdTarget::*AFX_PMSG)();
 
