@@ -1,0 +1,114 @@
+// The receiver thread: waits for received characters, reads them, cuts the
+// stream into sentences and feeds them to the line assembler.
+#include <string.h>
+
+#include "serial/GPSComm.h"
+#include "serial/ModuleState.h"
+#include "serial/ReceiverThread.h"
+
+void ClearPortError(HANDLE hComm, DWORD /*dwLastError*/) {
+    DWORD dwErrors = 0;
+    COMSTAT cs;
+    ClearCommError(hComm, &dwErrors, &cs);
+}
+
+// Completes an operation started on g_Overlapped: TRUE when it ended well.
+static BOOL CompleteIo(HANDLE hComm, BOOL bStarted, DWORD* pdwTransfer) {
+    if (bStarted) return TRUE;
+    DWORD dwError = GetLastError();
+    if (dwError != ERROR_IO_PENDING && dwError != 0) return FALSE;
+    return GetOverlappedResult(hComm, &g_Overlapped, pdwTransfer, TRUE);
+}
+
+// A port that fails every call (an unplugged receiver) must not spin a core.
+// The pause is cut into slices so that a stop still ends the thread at once.
+static void PauseAfterFailure(CGPSComm* pComm) {
+    for (int i = 0; i < 5 && pComm->IsRunning(); i++) Sleep(10);
+}
+
+// The Sony start command has to be out before the shared record carries the
+// first wait. A line that cannot send (flow control held) is given a second.
+static void SendSonyStart(CGPSComm* pComm, HANDLE hComm, DWORD* pdwTransfer) {
+    if (WriteFile(hComm, "@DMS\n", 5, pdwTransfer, &g_Overlapped)) return;
+    DWORD dwError = GetLastError();
+    if (dwError != ERROR_IO_PENDING && dwError != 0) return;
+    for (int i = 0; i < 50 && pComm->IsRunning(); i++) {
+        if (GetOverlappedResult(hComm, &g_Overlapped, pdwTransfer, FALSE)) return;
+        if (GetLastError() != ERROR_IO_INCOMPLETE) return;
+        Sleep(20);
+    }
+    CancelIo(hComm);
+    GetOverlappedResult(hComm, &g_Overlapped, pdwTransfer, TRUE);
+}
+
+UINT ReceiverThread(LPVOID pParam) {
+    CObject* pObject = (CObject*)pParam;
+    if (!pObject || !pObject->IsKindOf(RUNTIME_CLASS(CGPSComm))) return 0xFFFFFFFF;
+    CGPSComm* pComm = (CGPSComm*)pObject;
+    HANDLE hComm = pComm->m_hComm;
+
+    DWORD dwTransfer = 0;
+    DWORD dwEvtMask = 0;
+    DWORD dwErrors = 0;
+    COMSTAT cs;
+    char szRead[RECEIVER_READ_SIZE];
+    char szSentence[RECEIVER_SENTENCE_SIZE];
+    char szBuffer[RECEIVER_BUFFER_SIZE];
+    szBuffer[0] = '\0';
+
+    memset(&g_Overlapped, 0, sizeof(g_Overlapped));
+    g_Overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (pComm->m_nProtocol == 1) SendSonyStart(pComm, hComm, &dwTransfer);
+    ResetEvent(g_Overlapped.hEvent);
+    SetCommMask(hComm, EV_RXCHAR);
+
+    while (pComm->IsRunning()) {
+        BOOL bOk = WaitCommEvent(hComm, &dwEvtMask, &g_Overlapped);
+        if (bOk) {
+            // Completed at once: its count is that of the wait, not of the
+            // last read.
+            GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, FALSE);
+        } else {
+            DWORD dwError = GetLastError();
+            if (dwError == ERROR_IO_PENDING || dwError == 0) {
+                // A stop that came just before the wait was armed changed the
+                // mask too early to end it: look at the flag once more.
+                if (!pComm->IsRunning()) {
+                    CancelIo(hComm);
+                    GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, TRUE);
+                    break;
+                }
+                bOk = GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, TRUE);
+            } else {
+                SetLastError(dwError);
+            }
+        }
+
+        if (bOk) {
+            memset(&cs, 0, sizeof(cs));
+            ClearCommError(hComm, &dwErrors, &cs);
+            bOk = dwTransfer != 0 && (dwEvtMask & EV_RXCHAR) && cs.cbInQue != 0;
+        }
+        if (bOk) {
+            DWORD dwToRead = cs.cbInQue < RECEIVER_READ_SIZE ? cs.cbInQue : RECEIVER_READ_SIZE - 1;
+            ResetEvent(g_Overlapped.hEvent);
+            dwTransfer = 0;
+            bOk = CompleteIo(hComm, ReadFile(hComm, szRead, dwToRead, &dwTransfer, &g_Overlapped), &dwTransfer);
+        }
+        if (!bOk) {
+            ClearPortError(hComm, GetLastError());
+            PauseAfterFailure(pComm);
+            ResetEvent(g_Overlapped.hEvent);
+            continue;
+        }
+
+        if (dwTransfer > RECEIVER_READ_SIZE - 1) dwTransfer = RECEIVER_READ_SIZE - 1;
+        FrameReceived(pComm, szBuffer, szRead, (int)dwTransfer, szSentence);
+        ResetEvent(g_Overlapped.hEvent);
+    }
+
+    PurgeComm(hComm, PURGE_RXCLEAR);
+    CloseHandle(g_Overlapped.hEvent);
+    g_Overlapped.hEvent = NULL;
+    return 0;
+}

@@ -1,0 +1,179 @@
+// The receiver thread under faults injected at the port and under bad input:
+// no crash, no hang, no busy loop, and decoding resumes when the line does.
+#include <random>
+
+#include "ReceiverFixture.h"
+
+namespace {
+
+class ReceiverFaultTest : public ReceiverTest {
+protected:
+    // While a fault lasts the thread may try only a few times a second.
+    void ExpectSlowTurning(int milliseconds) {
+        W32SerialCounters before = Counters();
+        double cpuBefore = ThreadCpuMilliseconds();
+        Pause(milliseconds);
+        W32SerialCounters after = Counters();
+        EXPECT_GE(after.waits - before.waits, 2u) << "it keeps trying";
+        EXPECT_LE(after.waits - before.waits, static_cast<unsigned long>(milliseconds / 20 + 3)) << "without spinning";
+        EXPECT_LT(ThreadCpuMilliseconds() - cpuBefore, milliseconds / 10.0);
+    }
+};
+
+TEST_F(ReceiverFaultTest, FailingWaitsThenTheLineRecovers) {
+    Open();
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_WAIT, 0, -1));
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(1) + "$"));
+    ExpectSlowTurning(400);
+    EXPECT_EQ(host.RecordCount(), 0u);
+    W32ClearSerialFaults(kPort);
+    EXPECT_TRUE(WaitForTime("000001"));
+    EXPECT_LT(Stop(), 200);
+}
+
+TEST_F(ReceiverFaultTest, FailingReadsLoseNothingOnceTheyWork) {
+    Open();
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_READ, ERROR_OPERATION_ABORTED, -1));
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(2) + Gga(3) + "$"));
+    ExpectSlowTurning(300);
+    W32ClearSerialFaults(kPort);
+    EXPECT_TRUE(WaitForTime("000003"));
+    EXPECT_EQ(Times(), (std::vector<std::string>{"000002", "000003"}));
+}
+
+TEST_F(ReceiverFaultTest, StopEndsTheThreadWhileItPausesAfterFailures) {
+    Open();
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_WAIT, 0, -1));
+    Start();
+    Pause(120);
+    EXPECT_LT(Stop(), 100);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(ReceiverFaultTest, DeviceVanishingWhileTheThreadWaits) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(4) + "$"));
+    ASSERT_TRUE(WaitForTime("000004"));
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_VANISH, 0, -1));
+    ASSERT_TRUE(pty.Write(Gga(5) + "$"));
+    ExpectSlowTurning(300);
+    EXPECT_EQ(host.RecordCount(), 1u);
+    W32ClearSerialFaults(kPort);
+    EXPECT_TRUE(WaitForTime("000005"));
+}
+
+TEST_F(ReceiverFaultTest, DeviceVanishingInMidStream) {
+    Open();
+    Start();
+    std::atomic<bool> writing{true};
+    std::thread device([&] {
+        for (int i = 1; writing; i++) {
+            pty.Write(Gga(i % 1000000));
+            Pause(5);
+        }
+    });
+    ASSERT_TRUE(host.WaitForRecords(5));
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_VANISH, 0, -1));
+    Pause(200);
+    size_t during = host.RecordCount();
+    Pause(200);
+    EXPECT_LE(host.RecordCount(), during + 1) << "nothing is read while the device is gone";
+    W32ClearSerialFaults(kPort);
+    EXPECT_TRUE(host.WaitForRecords(host.RecordCount() + 5)) << "decoding resumes";
+    writing = false;
+    device.join();
+    EXPECT_LT(Stop(), 200);
+}
+
+TEST_F(ReceiverFaultTest, ReadsThatDeliverNothingLoseNothing) {
+    Open();
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_EMPTY_READ, 0, 3));
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(6) + Gga(7) + "$"));
+    ASSERT_TRUE(WaitForTime("000007"));
+    EXPECT_EQ(Times(), (std::vector<std::string>{"000006", "000007"}));
+    EXPECT_EQ(Counters().faults, 3u);
+}
+
+TEST_F(ReceiverFaultTest, SonyCommandThatCompletesLateComesBeforeTheFirstWait) {
+    Open(1);
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_PENDING_WRITE, 0, 1));
+    Start();
+    EXPECT_EQ(pty.Read(5), "@DMS\n");
+    ASSERT_TRUE(pty.Write("SONY one\r\nSONY two\r\nSONY"));
+    ASSERT_TRUE(host.WaitForRecords(2));
+    // Had the wait been armed on the record that still carried the write,
+    // every wait would have failed.
+    EXPECT_EQ(Counters().faults, 1u);
+}
+
+TEST_F(ReceiverFaultTest, SonyCommandThatFailsDoesNotStopReception) {
+    Open(1);
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_VANISH, 0, 1));  // the write
+    Start();
+    ASSERT_TRUE(pty.Write("SONY one\r\nSONY"));
+    EXPECT_TRUE(host.WaitForRecords(1));
+}
+
+TEST_F(ReceiverFaultTest, TenMegabytesOfNoiseThenValidSentences) {
+    Open();
+    Start();
+    std::mt19937 random(99);
+    std::string noise(10 << 20, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    auto start = Clock::now();
+    ASSERT_TRUE(pty.Write(noise));
+    ASSERT_TRUE(pty.Write("\r\n" + Gga(235959) + Gga(235958) + "$"));
+    ASSERT_TRUE(WaitForTime("235958", 60000));
+    RecordProperty("noise_ms", static_cast<int>(MillisecondsSince(start)));
+    tagGPSNAVIINFO last = host.LastRecord();
+    EXPECT_NEAR(last.dLatitude, 48.1173, 1e-4);
+    EXPECT_EQ(last.nSatellites, 8);
+    EXPECT_EQ(TimeOf(host.records[host.records.size() - 2]), "235959");
+    EXPECT_LT(Stop(), 500);
+}
+
+TEST_F(ReceiverFaultTest, RecordsDoNotDependOnHowTheLineIsChunked) {
+    std::string stream;
+    for (int i = 0; i < 30; i++) stream += Gga(100000 + i) + Gsa() + Rmc(200000 + i) + Vtg(i * 7);
+    stream += "$";
+
+    // The same bytes in one go through the framing path, for reference.
+    std::vector<std::string> expected;
+    {
+        RecordingHost reference;
+        CGPSComm link;
+        char szBuffer[RECEIVER_BUFFER_SIZE] = "";
+        char szSentence[RECEIVER_SENTENCE_SIZE];
+        char szRead[RECEIVER_READ_SIZE];
+        for (size_t at = 0; at < stream.size(); at += 255) {
+            std::string part = stream.substr(at, 255);
+            memcpy(szRead, part.data(), part.size());
+            FrameReceived(&link, szBuffer, szRead, static_cast<int>(part.size()), szSentence);
+        }
+        for (const tagGPSNAVIINFO& r : reference.records) expected.emplace_back(reinterpret_cast<const char*>(&r), 80);
+    }
+    ASSERT_EQ(expected.size(), 120u);
+    ResetNaviInfo();
+
+    Open();
+    Start();
+    std::mt19937 random(3);
+    for (size_t at = 0; at < stream.size();) {
+        size_t n = 1 + random() % 40;
+        ASSERT_TRUE(pty.Write(stream.substr(at, n)));
+        at += n;
+        if (random() % 4 == 0) Pause(1);
+    }
+    ASSERT_TRUE(host.WaitForRecords(120));
+    Pause(50);
+    ASSERT_GT(Counters().reads, 20u) << "the line really came in pieces";
+    std::vector<std::string> got;
+    for (const tagGPSNAVIINFO& r : host.records) got.emplace_back(reinterpret_cast<const char*>(&r), 80);
+    EXPECT_EQ(got, expected);
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+// A GPS link on a pseudo-terminal with the real receiver thread, for the
+// end-to-end tests: the test plays the receiver at the device side and
+// watches the host.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <time.h>
+#include <windows.h>
+#include <win32_control.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PtyPair.h"
+#include "RecordingHost.h"
+#include "Sentences.h"
+#include "serial/GPSComm.h"
+#include "serial/ModuleState.h"
+#include "serial/ReceiverThread.h"
+
+using Clock = std::chrono::steady_clock;
+
+inline long long MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+inline void Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+class ReceiverTest : public ::testing::Test {
+protected:
+    static constexpr const char* kPort = "COM2";
+
+    void SetUp() override {
+        W32ResetComPorts();
+        ASSERT_TRUE(pty.ok());
+        W32MapComPort(kPort, pty.path().c_str());
+        ResetNaviInfo();
+        handlesBefore = W32CountHandles();
+    }
+
+    void TearDown() override {
+        if (thread.joinable()) Stop();
+        if (comm) {
+            comm->ClosePort();
+            delete comm;
+        }
+        EXPECT_EQ(W32CountHandles(), handlesBefore);
+        EXPECT_EQ(W32CountOpenComPorts(), 0u);
+        W32ResetComPorts();
+    }
+
+    // Opens and configures the port as the link start does.
+    void Open(int nProtocol = 0) {
+        comm = new CGPSComm;
+        comm->m_nProtocol = nProtocol;
+        comm->m_hComm =
+            CreateFileA(kPort, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        ASSERT_NE(comm->m_hComm, INVALID_HANDLE_VALUE);
+        DCB dcb;
+        GetCommState(comm->m_hComm, &dcb);
+        ASSERT_TRUE(BuildCommDCBA(nProtocol == 0 ? "48,N,8,1" : "96,N,8,1", &dcb));
+        dcb.EvtChar = '\n';
+        ASSERT_TRUE(SetCommState(comm->m_hComm, &dcb));
+        COMMTIMEOUTS timeouts;
+        GetCommTimeouts(comm->m_hComm, &timeouts);
+        timeouts.ReadIntervalTimeout = 5;
+        SetCommTimeouts(comm->m_hComm, &timeouts);
+        comm->m_bRunning = 1;
+    }
+
+    void Start() {
+        ended = false;
+        thread = std::thread([this] {
+            exitCode = ReceiverThread(comm);
+            ended = true;
+        });
+    }
+
+    // Stops as the link stop does; the time it took, in ms. A thread that
+    // does not end within 3 s fails the test (and is then woken for good).
+    long long Stop() {
+        auto start = Clock::now();
+        comm->RequestStop();
+        while (!ended && MillisecondsSince(start) < 3000) Pause(1);
+        long long took = MillisecondsSince(start);
+        EXPECT_TRUE(ended) << "the receiver thread did not end";
+        while (!ended) {
+            SetCommMask(comm->m_hComm, 0);
+            Pause(10);
+        }
+        thread.join();
+        return took;
+    }
+
+    // Waits until the last record carries the time; false on timeout.
+    bool WaitForTime(const std::string& time, int milliseconds = 5000) {
+        auto start = Clock::now();
+        while (MillisecondsSince(start) < milliseconds) {
+            if (host.RecordCount() > 0 && TimeOf(host.LastRecord()) == time) return true;
+            Pause(2);
+        }
+        return false;
+    }
+
+    std::vector<std::string> Times() {
+        std::vector<std::string> times;
+        for (const tagGPSNAVIINFO& r : host.records) times.push_back(TimeOf(r));
+        return times;
+    }
+
+    W32SerialCounters Counters() {
+        W32SerialCounters c{};
+        W32GetSerialCounters(kPort, &c);
+        return c;
+    }
+
+    // CPU time the receiver thread has used, in ms.
+    double ThreadCpuMilliseconds() {
+        clockid_t clock;
+        if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0) return -1;
+        timespec ts;
+        clock_gettime(clock, &ts);
+        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+    }
+
+    RecordingHost host;
+    PtyPair pty{kPort};
+    CGPSComm* comm = nullptr;
+    std::thread thread;
+    std::atomic<bool> ended{false};
+    UINT exitCode = 12345;
+    size_t handlesBefore = 0;
+};

@@ -1,0 +1,166 @@
+// The receiver thread end to end: sentences written at the device side of a
+// pseudo-terminal reach the host as records.
+#include "ReceiverFixture.h"
+
+namespace {
+
+class CNotALink : public CObject {
+    DECLARE_DYNAMIC(CNotALink)
+};
+IMPLEMENT_DYNAMIC(CNotALink, CObject)
+
+using ReceiverThreadTest = ReceiverTest;
+
+TEST_F(ReceiverThreadTest, SentencesReachTheHostOnceTheNextOneBegins) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(1) + Gga(2) + Gga(3)));
+    ASSERT_TRUE(WaitForTime("000002"));
+    Pause(100);
+    EXPECT_EQ(Times(), (std::vector<std::string>{"000001", "000002"})) << "the last one waits for a marker";
+    ASSERT_TRUE(pty.Write("$"));
+    ASSERT_TRUE(WaitForTime("000003"));
+    EXPECT_EQ(host.RecordCount(), 3u);
+    EXPECT_EQ(Stop() < 1000, true);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(ReceiverThreadTest, TwoSentencesInOneReadAreBothDecodedAtOnce) {
+    Open();
+    ASSERT_TRUE(pty.Write(Gga(11) + Rmc(12) + "$"));
+    Pause(20);
+    Start();
+    ASSERT_TRUE(WaitForTime("000012"));
+    EXPECT_EQ(Counters().reads, 1u) << "one read brought both";
+    EXPECT_EQ(Times(), (std::vector<std::string>{"000011", "000012"}));
+    tagGPSNAVIINFO last = host.LastRecord();
+    EXPECT_NEAR(last.dLatitude, 35.65, 1e-9);
+    EXPECT_NEAR(last.dSpeed, 10.0 * 1.855, 1e-9);
+}
+
+TEST_F(ReceiverThreadTest, ReceptionBeginningMidSentence) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write("01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n" + Gga(5) + "$"));
+    ASSERT_TRUE(WaitForTime("000005"));
+    // The tail is a line of its own, decoded as nothing and sent as it is.
+    EXPECT_EQ(Times(), (std::vector<std::string>{"", "000005"}));
+    EXPECT_EQ(host.records[0].dLatitude, 0.0);
+}
+
+TEST_F(ReceiverThreadTest, SonyReceiverGetsItsStartCommandAndIsCutAtSony) {
+    Open(1);
+    Start();
+    EXPECT_EQ(pty.Read(5), "@DMS\n");
+    ASSERT_TRUE(pty.Write("SONY first record\r\nSON"));
+    Pause(150);
+    EXPECT_EQ(host.RecordCount(), 0u) << "three letters of the next marker are not enough";
+    ASSERT_TRUE(pty.Write("Y"));
+    ASSERT_TRUE(host.WaitForRecords(1));
+    Pause(50);
+    EXPECT_EQ(host.RecordCount(), 1u);
+    EXPECT_LT(Stop(), 1000);
+}
+
+TEST_F(ReceiverThreadTest, OverlongSentenceIsNotDecodedAndTheNextOneIs) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write("$GPGGA," + std::string(293, '9') + "\r\n" + Gga(7) + "$"));
+    ASSERT_TRUE(WaitForTime("000007"));
+    Pause(50);
+    EXPECT_EQ(host.RecordCount(), 1u) << "the 300-character sentence lost its line feed";
+}
+
+TEST_F(ReceiverThreadTest, NulByteDropsOnlyItself) {
+    Open();
+    Start();
+    std::string sentence = Gga(123519);
+    sentence.insert(12, 1, '\0');  // "$GPGGA,1235" NUL "19,..."
+    ASSERT_TRUE(pty.Write(sentence + "$"));
+    ASSERT_TRUE(WaitForTime("123519"));
+    EXPECT_NEAR(host.LastRecord().dLatitude, 48.1173, 1e-4);
+}
+
+TEST_F(ReceiverThreadTest, DecodingResumesAfterAFullBufferOfNoise) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write(std::string(1279, 'x')));
+    Pause(50);
+    ASSERT_TRUE(pty.Write(Gga(8) + Gga(9) + "$"));
+    ASSERT_TRUE(WaitForTime("000009"));
+    EXPECT_EQ(TimeOf(host.records[host.records.size() - 2]), "000008");
+}
+
+TEST_F(ReceiverThreadTest, StopEndsAPendingWaitAtOnce) {
+    Open();
+    Start();
+    Pause(100);
+    EXPECT_FALSE(ended);
+    EXPECT_LT(Stop(), 500);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(g_Overlapped.hEvent, nullptr) << "the thread's event is closed at its end";
+}
+
+TEST_F(ReceiverThreadTest, StopRightAfterStartNeverHangs) {
+    // Stops at every moment of the thread's start: none may need the
+    // stop's one-second re-wake.
+    for (int i = 0; i < 40; i++) {
+        Open();
+        Start();
+        if (i % 2) Pause(i % 5);
+        EXPECT_LT(Stop(), 500) << "cycle " << i;
+        comm->ClosePort();
+        delete comm;
+        comm = nullptr;
+    }
+    EXPECT_EQ(W32CountHandles(), handlesBefore);
+}
+
+TEST_F(ReceiverThreadTest, NullPointerOrForeignObjectEndsAtOnce) {
+    Open();
+    W32SerialCounters before = Counters();
+    EXPECT_EQ(ReceiverThread(nullptr), 0xFFFFFFFFu);
+    CNotALink other;
+    EXPECT_EQ(ReceiverThread(&other), 0xFFFFFFFFu);
+    W32SerialCounters after = Counters();
+    EXPECT_EQ(after.waits, before.waits);
+    EXPECT_EQ(after.reads, before.reads);
+    EXPECT_EQ(W32CountHandles(), handlesBefore + 1) << "nothing was created beside the port";
+}
+
+TEST_F(ReceiverThreadTest, IdleLineCostsNoCpu) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(1) + "$"));
+    ASSERT_TRUE(WaitForTime("000001"));
+    Pause(50);
+    W32SerialCounters before = Counters();
+    double cpuBefore = ThreadCpuMilliseconds();
+    Pause(400);
+    W32SerialCounters after = Counters();
+    double cpuAfter = ThreadCpuMilliseconds();
+    EXPECT_EQ(after.waits, before.waits);
+    EXPECT_EQ(after.wakeups, before.wakeups) << "the thread blocks while the line is idle";
+    EXPECT_LT(cpuAfter - cpuBefore, 5.0);
+}
+
+TEST_F(ReceiverThreadTest, DeviceClosedMidStreamKeepsTheThreadTurningSlowly) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(1) + "$GPGGA,0000"));
+    ASSERT_TRUE(WaitForTime("000001"));
+    pty.CloseDevice();
+    Pause(100);
+    W32SerialCounters before = Counters();
+    double cpuBefore = ThreadCpuMilliseconds();
+    Pause(500);
+    W32SerialCounters after = Counters();
+    double cpuAfter = ThreadCpuMilliseconds();
+    EXPECT_GE(after.waits - before.waits, 3u) << "it keeps trying";
+    EXPECT_LE(after.waits - before.waits, 30u) << "but it pauses between tries";
+    EXPECT_LT(cpuAfter - cpuBefore, 50.0);
+    EXPECT_LT(Stop(), 200);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+}  // namespace
