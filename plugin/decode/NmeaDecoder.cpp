@@ -136,7 +136,9 @@ void CGPSComm::DecodeNmea() {
         char szDate[NT_FIELD_SIZE];
         GetField(&pCursor, szDate);
         ToDateYYMMDD(szDate);
-        strncpy(g_GpsNaviInfo.szDate, szDate, 9);
+        // The six digits and three NULs; bytes 9 to 11 stay as the start left them.
+        memset(g_GpsNaviInfo.szDate, 0, 9);
+        memcpy(g_GpsNaviInfo.szDate, szDate, strnlen(szDate, 9));
         StorePosition(&position);
         g_GpsNaviInfo.dCourse = dCourse;
         HoldCourse();
