@@ -1,0 +1,45 @@
+// Where the line's bytes come from: the port's own device (nothing to do), a
+// device named with --device, a simulated receiver on a pseudo-terminal, or
+// a recorded log replayed into one. Every COM port name (COM1 to COM4) is
+// mapped to the device, so whichever port the start dialog opens reaches it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Options.h"
+
+namespace vpihost {
+
+class DataSource {
+public:
+    DataSource();
+    ~DataSource();
+    DataSource(const DataSource&) = delete;
+    DataSource& operator=(const DataSource&) = delete;
+
+    // Before the start dialog: opens the device or the log and maps the
+    // ports. sony chooses the replay's default pace (9600 rather than 4800
+    // baud). False with a one-line reason.
+    bool Prepare(const Options& options, bool sony, std::string* error);
+
+    // Once the link runs: starts the simulator or the replay.
+    bool Start(std::string* error);
+
+    // The replay has been written and read whole.
+    bool Finished() const;
+    // What went wrong while running; empty while all is well.
+    std::string Failure() const;
+    // One short progress text for a replay; empty for other sources.
+    std::string Progress() const;
+    // What stands behind the ports, for the status line.
+    std::string Description() const;
+
+    void Stop();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+}  // namespace vpihost

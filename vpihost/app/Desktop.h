@@ -1,0 +1,35 @@
+// The desktop in front of the plug-in: its message boxes and the start
+// dialog. On Linux vpihost plays the user through the Win32 stand-in's
+// control API: message boxes go to stderr and are answered with OK, and the
+// start dialog is clicked through from the options. On Windows both are
+// real; the options preset the dialog through the profile and the user
+// presses Start.
+#pragma once
+
+#include <string>
+
+#include "IniProfile.h"
+#include "Options.h"
+
+namespace vpihost {
+
+class Desktop {
+public:
+    Desktop();
+    ~Desktop();
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    // Before the menu item is chosen: arranges that the dialog gets the
+    // options. False with a reason when an option cannot be played here.
+    bool PrepareStartDialog(const Options& options, IniProfile* profile, unsigned int pluginId, std::string* error);
+
+    // After the menu callback: why the start dialog did not lead to a link,
+    // as far as vpihost saw it (empty when it does not know).
+    std::string StartDialogOutcome() const;
+
+    // The text of the last message box, UTF-8; empty when none was seen.
+    std::string LastMessageBox() const;
+};
+
+}  // namespace vpihost

@@ -1,0 +1,137 @@
+#include <win32_control.h>
+
+#include <mutex>
+
+#include "Console.h"
+#include "Desktop.h"
+
+namespace vpihost {
+
+namespace {
+
+// Control ids of the start dialog.
+constexpr int kPortRadioFirst = 8063;  // COM1; COM2 to COM4 follow
+constexpr int kNmeaRadio = 8067;
+constexpr int kSonyRadio = 8071;
+constexpr int kCenterCheck = 8068;
+constexpr int k3DCheck = 8069;
+constexpr int kRecordCheck = 8070;
+constexpr int kIntervalCombo = 237;
+constexpr int kLineSettingsButton = 1000;
+
+struct State {
+    std::mutex mutex;
+    Options options;
+    bool played = false;
+    bool stayedOpen = false;
+    std::string lastBox;
+    std::string outcome;
+} g_state;
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetCheck(HWND dialog, int id, int wanted) {
+    if (wanted >= 0 && Checked(dialog, id) != (wanted == 1)) Click(dialog, id);
+}
+
+int AnswerMessageBox(void*, HWND, const char* text, const char*, UINT) {
+    std::string utf8 = Cp932ToUtf8(text ? text : "");
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        g_state.lastBox = utf8;
+    }
+    // A box's lines as one line, so each message stays one line of stderr.
+    std::string line;
+    for (char c : utf8) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() != ' ') line += " / ";
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    while (line.size() >= 3 && line.compare(line.size() - 3, 3, " / ") == 0) line.resize(line.size() - 3);
+    ErrorLine("message box: " + line);
+    return IDOK;
+}
+
+int ConfirmBaud(void*, const char*, HWND, COMMCONFIG* config) {
+    int baud;
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        baud = g_state.options.baud;
+    }
+    if (config && baud > 0) config->dcb.BaudRate = static_cast<DWORD>(baud);
+    return W32_COMMCONFIG_CONFIRM;
+}
+
+void PlayStartDialog(void*, HWND dialog) {
+    Options o;
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        if (g_state.played) return;  // a nested dialog is left to close
+        g_state.played = true;
+        o = g_state.options;
+    }
+    // In the order a user would go: a port click forgets configured line
+    // settings and a receiver click replaces them, so the line-settings
+    // button comes last before Start.
+    if (o.port >= 1 && o.port <= 4) Click(dialog, kPortRadioFirst + o.port - 1);
+    if (o.receiver == Receiver::kNmea && !Checked(dialog, kNmeaRadio)) Click(dialog, kNmeaRadio);
+    if (o.receiver == Receiver::kSony && !Checked(dialog, kSonyRadio)) Click(dialog, kSonyRadio);
+    SetCheck(dialog, kCenterCheck, o.center);
+    SetCheck(dialog, k3DCheck, o.view3d);
+    SetCheck(dialog, kRecordCheck, o.record);
+    if (o.interval > 0) {
+        std::string text = std::to_string(o.interval);
+        SendMessageA(GetDlgItem(dialog, kIntervalCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    if (o.baud > 0) Click(dialog, kLineSettingsButton);
+    Click(dialog, IDOK);
+    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        // Start was refused (the port would not open): give up as a user
+        // would, with Cancel.
+        {
+            std::lock_guard<std::mutex> lock(g_state.mutex);
+            g_state.stayedOpen = true;
+        }
+        Click(dialog, IDCANCEL);
+    }
+}
+
+}  // namespace
+
+Desktop::Desktop() { W32SetMessageBoxResponder(&AnswerMessageBox, nullptr); }
+
+Desktop::~Desktop() {
+    W32SetDialogDriver(nullptr, nullptr);
+    W32SetCommConfigResponder(nullptr, nullptr);
+    W32SetMessageBoxResponder(nullptr, nullptr);
+}
+
+bool Desktop::PrepareStartDialog(const Options& options, IniProfile*, unsigned int, std::string*) {
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        g_state.options = options;
+        g_state.played = false;
+        g_state.stayedOpen = false;
+    }
+    W32SetDialogDriver(&PlayStartDialog, nullptr);
+    if (options.baud > 0) W32SetCommConfigResponder(&ConfirmBaud, nullptr);
+    return true;
+}
+
+std::string Desktop::StartDialogOutcome() const {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    if (!g_state.played) return "the start dialog did not appear";
+    if (g_state.stayedOpen)
+        return "the start dialog refused Start" + (g_state.lastBox.empty() ? "" : " (" + g_state.lastBox + ")");
+    return std::string();
+}
+
+std::string Desktop::LastMessageBox() const {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    return g_state.lastBox;
+}
+
+}  // namespace vpihost

@@ -1,0 +1,80 @@
+#include "HostApp.h"
+
+#include "Console.h"
+
+namespace vpihost {
+
+namespace {
+const char* OnOff(int value) { return value ? "on" : "off"; }
+}  // namespace
+
+HostApp::HostApp(int version, bool localTime, IniProfile* profile, FixPrinter* printer)
+    : m_version(version), m_localTime(localTime), m_profile(profile), m_printer(printer) {}
+
+unsigned int HostApp::AddHook(unsigned int nKind, tagHOOKENTRY* pEntry) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    unsigned int id = static_cast<unsigned int>(m_hooks.size()) + 1;
+    m_hooks.push_back({id, nKind, pEntry ? pEntry->pfnCallback : nullptr});
+    return id;
+}
+
+unsigned int HostApp::AddMenu(unsigned int nPluginId, unsigned int nPlace, const char* pszText,
+                              VPI_CALLBACK pfnCallback) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    unsigned int id = static_cast<unsigned int>(m_menus.size()) + 1;
+    m_menus.push_back({id, nPluginId, nPlace, pszText ? pszText : "", pfnCallback});
+    return id;
+}
+
+unsigned int HostApp::GetProfileInt(unsigned int nPluginId, const char* pszKey, int nDefault) {
+    if (!pszKey) return static_cast<unsigned int>(nDefault);
+    return static_cast<unsigned int>(m_profile->GetInt(nPluginId, pszKey, nDefault));
+}
+
+int HostApp::WriteProfileInt(unsigned int nPluginId, const char* pszKey, int nValue) {
+    if (!pszKey) return 0;
+    std::string error;
+    if (!m_profile->SetInt(nPluginId, pszKey, nValue, &error)) {
+        ErrorLine(error);
+        return 0;
+    }
+    return 1;
+}
+
+void HostApp::GetViewOptions(unsigned int, tagVIEWOPTIONS* pOptions) {
+    if (!pOptions) return;
+    // The caller sets the size; the rest is the host's to fill.
+    unsigned int size = pOptions->dwSize;
+    *pOptions = tagVIEWOPTIONS{};
+    pOptions->dwSize = size;
+    pOptions->bLocalTime = m_localTime ? 1 : 0;
+}
+
+int HostApp::InitGpsNavi(unsigned int, VPI_CALLBACK) { return 1; }
+
+void HostApp::StartGpsNavi(int bCentering, int b3DView, int bRecord, int nMode) {
+    Status(std::string("navigation started: centre ") + OnOff(bCentering) + ", 3D " + OnOff(b3DView) + ", record " +
+           OnOff(bRecord) + ", mode " + std::to_string(nMode));
+    ++m_starts;
+    m_running = true;
+}
+
+void HostApp::SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) {
+    if (pInfo) m_printer->Print(*pInfo);
+}
+
+void HostApp::ReleaseGpsNavi() {
+    if (m_running.exchange(false)) Status("navigation released");
+}
+
+std::vector<HostApp::Menu> HostApp::Menus() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_menus;
+}
+
+std::vector<HostApp::Hook> HostApp::Hooks() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hooks;
+}
+
+}  // namespace vpihost

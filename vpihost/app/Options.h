@@ -1,0 +1,44 @@
+// vpihost's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vpihost {
+
+enum class Receiver { kUnset, kNmea, kSony };
+
+struct Options {
+    std::string modulePath;  // empty: NMEATavelo.vpl beside the program
+    int hostVersion = 7420;
+    int port = 0;  // 1..4, 0: as stored
+    Receiver receiver = Receiver::kUnset;
+    int interval = 0;  // 0: as stored
+    int center = -1;   // -1: as stored, 0 off, 1 on
+    int view3d = -1;
+    int record = -1;
+    int baud = 0;             // 0: the receiver type's default
+    std::string profilePath;  // empty: the default place
+    bool localTime = false;
+    std::string device;
+    Receiver simulate = Receiver::kUnset;
+    double simSpeedKmh = 0;  // 0: the simulator's default
+    std::string replay;
+    bool fast = false;
+    bool json = false;
+    std::string gpx;
+    std::string svg;
+    bool quiet = false;
+    double duration = 0;  // seconds, 0: until stopped
+    bool about = false;
+    bool help = false;
+};
+
+// Parses argv[1..]; on a bad command line returns false with a one-line
+// reason in *error.
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// The --help text.
+const char* UsageText();
+
+}  // namespace vpihost

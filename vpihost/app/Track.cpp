@@ -1,0 +1,140 @@
+#include "Track.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "FixFormat.h"
+
+namespace vpihost {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kMetresPerDegree = 111195.0;  // on a sphere of the mean radius
+
+bool SixDigits(const std::string& s) {
+    return s.size() == 6 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string Number(double value, int decimals) {
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+}  // namespace
+
+void Track::Add(const tagGPSNAVIINFO& info) {
+    if (m_points.size() >= kMaxPoints) return;
+    if (!std::isfinite(info.dLatitude) || !std::isfinite(info.dLongitude)) return;
+    if (std::fabs(info.dLatitude) > 90 || std::fabs(info.dLongitude) > 180) return;
+    if (info.dLatitude == 0 && info.dLongitude == 0) return;
+    TrackPoint point{info.dLatitude, info.dLongitude, std::isfinite(info.dAltitude) ? info.dAltitude : 0,
+                     FieldText(info.szTime, sizeof info.szTime), FieldText(info.szDate, sizeof info.szDate)};
+    if (point.time.empty()) return;
+    if (!m_points.empty()) {
+        const TrackPoint& last = m_points.back();
+        if (last.latitude == point.latitude && last.longitude == point.longitude && last.time == point.time) return;
+    }
+    m_points.push_back(point);
+}
+
+std::string GpxDocument(const Track& track, bool timesAreUtc) {
+    std::string gpx =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"vpihost\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+        "  <trk>\n    <name>vpihost track</name>\n    <trkseg>\n";
+    for (const TrackPoint& p : track.points()) {
+        gpx += "      <trkpt lat=\"" + ShortestDouble(p.latitude) + "\" lon=\"" + ShortestDouble(p.longitude) + "\">";
+        gpx += "<ele>" + ShortestDouble(p.altitude) + "</ele>";
+        if (timesAreUtc && SixDigits(p.time) && SixDigits(p.date)) {
+            int yy = std::stoi(p.date.substr(0, 2));
+            gpx += "<time>" + std::to_string(yy >= 80 ? 1900 + yy : 2000 + yy) + "-" + p.date.substr(2, 2) + "-" +
+                   p.date.substr(4, 2) + "T" + p.time.substr(0, 2) + ":" + p.time.substr(2, 2) + ":" +
+                   p.time.substr(4, 2) + "Z</time>";
+        }
+        gpx += "</trkpt>\n";
+    }
+    gpx += "    </trkseg>\n  </trk>\n</gpx>\n";
+    return gpx;
+}
+
+std::string SvgDocument(const Track& track) {
+    const double width = 800, height = 600, margin = 50;
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                      Number(width, 0) + "\" height=\"" + Number(height, 0) + "\" viewBox=\"0 0 " + Number(width, 0) +
+                      " " + Number(height, 0) + "\">\n";
+    svg += "  <rect width=\"100%\" height=\"100%\" fill=\"#fbfbf8\"/>\n";
+    const auto& points = track.points();
+    if (points.empty()) {
+        svg +=
+            "  <text x=\"400\" y=\"300\" text-anchor=\"middle\" font-family=\"sans-serif\" font-size=\"20\">"
+            "no fixes</text>\n</svg>\n";
+        return svg;
+    }
+
+    // Local east/north metres around the track's middle latitude.
+    double minLat = points[0].latitude, maxLat = minLat, minLon = points[0].longitude, maxLon = minLon;
+    for (const TrackPoint& p : points) {
+        minLat = std::min(minLat, p.latitude);
+        maxLat = std::max(maxLat, p.latitude);
+        minLon = std::min(minLon, p.longitude);
+        maxLon = std::max(maxLon, p.longitude);
+    }
+    const double eastScale = kMetresPerDegree * std::cos((minLat + maxLat) / 2 * kPi / 180);
+    const double spanEast = std::max((maxLon - minLon) * eastScale, 1.0);
+    const double spanNorth = std::max((maxLat - minLat) * kMetresPerDegree, 1.0);
+    const double scale = std::min((width - 2 * margin) / spanEast, (height - 2 * margin - 40) / spanNorth);
+    const double offsetX = (width - spanEast * scale) / 2;
+    const double offsetY = (height - 40 - spanNorth * scale) / 2;
+    auto x = [&](const TrackPoint& p) { return offsetX + (p.longitude - minLon) * eastScale * scale; };
+    auto y = [&](const TrackPoint& p) {
+        return height - 40 - offsetY - (p.latitude - minLat) * kMetresPerDegree * scale;
+    };
+
+    svg += "  <polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"3\" stroke-linejoin=\"round\" points=\"";
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (i) svg += ' ';
+        svg += Number(x(points[i]), 1) + "," + Number(y(points[i]), 1);
+    }
+    svg += "\"/>\n";
+    const TrackPoint& first = points.front();
+    const TrackPoint& last = points.back();
+    svg +=
+        "  <circle cx=\"" + Number(x(first), 1) + "\" cy=\"" + Number(y(first), 1) + "\" r=\"8\" fill=\"#2e9d3a\"/>\n";
+    svg += "  <text x=\"" + Number(x(first) + 12, 1) + "\" y=\"" + Number(y(first) - 10, 1) +
+           "\" font-family=\"sans-serif\" font-size=\"14\" fill=\"#2e9d3a\">start</text>\n";
+    svg += "  <rect x=\"" + Number(x(last) - 7, 1) + "\" y=\"" + Number(y(last) - 7, 1) +
+           "\" width=\"14\" height=\"14\" fill=\"#c8322d\"/>\n";
+    svg += "  <text x=\"" + Number(x(last) + 12, 1) + "\" y=\"" + Number(y(last) + 18, 1) +
+           "\" font-family=\"sans-serif\" font-size=\"14\" fill=\"#c8322d\">end</text>\n";
+
+    // Scale bar: 1, 2 or 5 times a power of ten, near a quarter of the width.
+    const double target = (width - 2 * margin) / 4 / scale;
+    double bar = std::pow(10.0, std::floor(std::log10(target)));
+    if (bar * 5 <= target) {
+        bar *= 5;
+    } else if (bar * 2 <= target) {
+        bar *= 2;
+    }
+    const double barPixels = bar * scale;
+    const std::string label =
+        bar >= 1000 ? Number(bar / 1000, bar >= 10000 ? 0 : 1) + " km" : Number(bar, bar < 1 ? 1 : 0) + " m";
+    svg += "  <g stroke=\"#333\" stroke-width=\"2\"><line x1=\"" + Number(margin, 0) + "\" y1=\"" +
+           Number(height - 25, 0) + "\" x2=\"" + Number(margin + barPixels, 1) + "\" y2=\"" + Number(height - 25, 0) +
+           "\"/>";
+    svg += "<line x1=\"" + Number(margin, 0) + "\" y1=\"" + Number(height - 31, 0) + "\" x2=\"" + Number(margin, 0) +
+           "\" y2=\"" + Number(height - 19, 0) + "\"/>";
+    svg += "<line x1=\"" + Number(margin + barPixels, 1) + "\" y1=\"" + Number(height - 31, 0) + "\" x2=\"" +
+           Number(margin + barPixels, 1) + "\" y2=\"" + Number(height - 19, 0) + "\"/></g>\n";
+    svg += "  <text x=\"" + Number(margin + barPixels + 10, 1) + "\" y=\"" + Number(height - 20, 0) +
+           "\" font-family=\"sans-serif\" font-size=\"14\">" + label + "</text>\n";
+    svg += "  <text x=\"" + Number(width - margin, 0) + "\" y=\"" + Number(height - 20, 0) +
+           "\" text-anchor=\"end\" font-family=\"sans-serif\" font-size=\"14\">" + std::to_string(points.size()) +
+           " fixes</text>\n";
+    svg += "</svg>\n";
+    return svg;
+}
+
+}  // namespace vpihost
