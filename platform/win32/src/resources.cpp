@@ -34,13 +34,16 @@ struct ResourceEntry {
 };
 
 struct ResourceFile {
+    std::vector<unsigned char> copy;  // what was parsed, to notice new data at the same address
     std::vector<std::unique_ptr<ResourceEntry>> entries;
 };
 
 std::mutex g_mutex;
-// Parsed files by their data address and size; entries live as long as the process,
-// so a handle stays valid even after its module was unregistered.
+// Parsed files by their data address and size. Entries live as long as the
+// process, so a handle stays valid even after its module was unregistered or
+// its data replaced; replaced parses are kept aside.
 std::map<std::pair<const unsigned char*, size_t>, std::unique_ptr<ResourceFile>> g_files;
+std::vector<std::unique_ptr<ResourceFile>> g_replaced;
 std::set<const ResourceEntry*> g_handles;
 
 DWORD ReadDword(const unsigned char* p) {
@@ -132,8 +135,14 @@ const ResourceFile* FileOf(HMODULE module) {
     if (!resources.data) return nullptr;
     auto key = std::make_pair(resources.data, resources.size);
     auto it = g_files.find(key);
+    if (it != g_files.end() && memcmp(it->second->copy.data(), resources.data, resources.size) != 0) {
+        g_replaced.push_back(std::move(it->second));
+        g_files.erase(it);
+        it = g_files.end();
+    }
     if (it == g_files.end()) {
         auto file = ParseResourceFile(resources.data, resources.size);
+        file->copy.assign(resources.data, resources.data + resources.size);
         for (const auto& entry : file->entries) g_handles.insert(entry.get());
         it = g_files.emplace(key, std::move(file)).first;
     }
