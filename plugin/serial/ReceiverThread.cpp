@@ -104,6 +104,8 @@ UINT ReceiverThread(LPVOID pParam) {
 
         if (dwTransfer > RECEIVER_READ_SIZE - 1) dwTransfer = RECEIVER_READ_SIZE - 1;
         FrameReceived(pComm, szBuffer, szRead, (int)dwTransfer, szSentence);
+        // A port that reports bytes and then delivers none would spin as well.
+        if (dwTransfer == 0) PauseAfterFailure(pComm);
         ResetEvent(g_Overlapped.hEvent);
     }
 

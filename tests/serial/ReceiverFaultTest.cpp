@@ -98,6 +98,16 @@ TEST_F(ReceiverFaultTest, ReadsThatDeliverNothingLoseNothing) {
     EXPECT_EQ(Counters().faults, 3u);
 }
 
+TEST_F(ReceiverFaultTest, PortThatNeverDeliversDoesNotSpin) {
+    Open();
+    ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_EMPTY_READ, 0, -1));
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(8) + "$"));
+    ExpectSlowTurning(300);
+    W32ClearSerialFaults(kPort);
+    EXPECT_TRUE(WaitForTime("000008"));
+}
+
 TEST_F(ReceiverFaultTest, SonyCommandThatCompletesLateComesBeforeTheFirstWait) {
     Open(1);
     ASSERT_TRUE(W32SetSerialFault(kPort, W32_SERIAL_FAULT_PENDING_WRITE, 0, 1));
