@@ -113,21 +113,4 @@ TEST(ChunkingTest, DecodingResumesAfterNoise) {
     }
 }
 
-TEST(ChunkingTest, FullBufferOfNoiseThenSentences) {
-    Receiver receiver;
-    receiver.Read(std::string(1279, 'x'));
-    EXPECT_EQ(receiver.host().RecordCount(), 0u);
-    receiver.Read(Gga(111111) + Gga(111112) + "$");
-    ASSERT_GE(receiver.host().RecordCount(), 2u);
-    EXPECT_EQ(TimeOf(receiver.host().LastRecord()), "111112");
-}
-
-TEST(ChunkingTest, SonyStreamIsCutAtItsMarkerOnly) {
-    Receiver receiver(1);
-    receiver.Read("SONY record one\r\nSONY record $two\r\nSON");
-    EXPECT_EQ(receiver.host().RecordCount(), 1u);
-    receiver.Read("Y");
-    EXPECT_EQ(receiver.host().RecordCount(), 2u);
-}
-
 }  // namespace

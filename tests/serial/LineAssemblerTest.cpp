@@ -45,15 +45,6 @@ TEST_F(LineAssemblerTest, DollarStartsANewLine) {
     EXPECT_EQ(host.RecordCount(), 1u);
 }
 
-TEST_F(LineAssemblerTest, StateCarriesAcrossTexts) {
-    comm.PutText("$GP");
-    comm.PutText("GGA,1");
-    EXPECT_EQ(host.RecordCount(), 0u);
-    comm.PutText("2\r\n");
-    EXPECT_EQ(Line(), "$GPGGA,12\r");
-    EXPECT_EQ(host.RecordCount(), 1u);
-}
-
 TEST_F(LineAssemblerTest, LongLinesKeepTheirFirst255Characters) {
     std::string text;
     for (int i = 0; i < 260; i++) text += static_cast<char>('A' + i % 26);
