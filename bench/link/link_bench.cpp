@@ -4,8 +4,12 @@
 // Figures are printed as counters; nothing here is a pass/fail test.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 #include "DialogDriver.h"
@@ -96,6 +100,43 @@ void BM_IdleWakeups(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_IdleWakeups)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A 9600-baud line that never pauses: 960 characters a second, written in
+// 10 ms slices. The whole process's CPU bounds the receiver thread's from
+// above. NT_BENCH_SECONDS shortens the run (default 60).
+void BM_CpuAt9600Baud(benchmark::State& state) {
+    RecordingHost host;
+    PtyPair pty("COM2");
+    UseOwnResourcesAsModule();
+    const char* env = getenv("NT_BENCH_SECONDS");
+    const int seconds = env ? atoi(env) : 60;
+    std::string stream;
+    while (stream.size() < 96000)
+        stream += "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+    for (auto _ : state) {
+        StartLink();
+        double cpuBefore = ProcessCpuSeconds();
+        auto begin = Clock::now();
+        size_t offset = 0;
+        for (int slice = 0; slice < seconds * 100; ++slice) {
+            pty.Write(stream.data() + offset % (stream.size() - 10), 10);  // 9.6 characters per 10 ms
+            offset += 10;
+            std::this_thread::sleep_until(begin + std::chrono::milliseconds(10 * (slice + 1)));
+        }
+        double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
+        double cpu = ProcessCpuSeconds() - cpuBefore;
+        StopGpsLink();
+        state.counters["cpu_percent_of_core"] = 100.0 * cpu / elapsed;
+        state.counters["records"] = static_cast<double>(host.RecordCount());
+    }
+}
+BENCHMARK(BM_CpuAt9600Baud)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
