@@ -30,9 +30,10 @@ struct AFX_MSGMAP {
     const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
-#define DECLARE_MESSAGE_MAP()                     \
-protected:                                        \
-    static const AFX_MSGMAP* GetThisMessageMap(); \
+// clang-format off
+#define DECLARE_MESSAGE_MAP()                                  \
+protected:                                                     \
+    static const AFX_MSGMAP* GetThisMessageMap();              \
     const AFX_MSGMAP* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
@@ -40,18 +41,20 @@ protected:                                        \
     const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
         typedef baseClass TheBaseClass;                                               \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-#define END_MESSAGE_MAP()                                                                         \
-    { 0, 0, 0, 0, nullptr }                                                                       \
-    }                                                                                             \
-    ;                                                                                             \
-    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
-    return &messageMap;                                                                           \
+
+#define END_MESSAGE_MAP()                                                                        \
+            {0, 0, 0, 0, nullptr}                                                                \
+        };                                                                                       \
+        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
+        return &messageMap;                                                                      \
     }
 
-#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, (UINT)(WORD)(id), (UINT)(WORD)(id), static_cast<AFX_PMSG>(memberFxn)},
-
+// Entries; memberFxn is written &CClass::OnHandler.
+#define ON_COMMAND(id, memberFxn) \
+    {WM_COMMAND, 0, (UINT)(WORD)(id), (UINT)(WORD)(id), static_cast<AFX_PMSG>(memberFxn)},
 #define ON_BN_CLICKED(id, memberFxn) \
     {WM_COMMAND, (UINT)BN_CLICKED, (UINT)(WORD)(id), (UINT)(WORD)(id), static_cast<AFX_PMSG>(memberFxn)},
+// clang-format on
 
 // Something that receives commands through its message map.
 class CCmdTarget : public CObject {
