@@ -230,6 +230,23 @@ TEST_F(LinkTest, StopWhileTheThreadWaitsEndsItAndClosesThePort) {
     EXPECT_EQ(0u, W32CountOpenComPorts());
 }
 
+TEST_F(LinkTest, ThreadThatMissesTheFirstWakeIsWokenAgain) {
+    size_t threadsBefore = W32CountRunningThreads();
+    ChooseMenu();
+    ASSERT_NE(nullptr, g_pGPSComm);
+    Sleep(50);  // the thread waits
+    W32SerialCounters before{};
+    W32GetSerialCounters("COM2", &before);
+    ASSERT_TRUE(W32SetSerialFault("COM2", W32_SERIAL_FAULT_MASK_NO_WAKE, 0, 1));
+    StopGpsLink();
+    W32ClearSerialFaults("COM2");
+    EXPECT_EQ(nullptr, g_pGPSComm);
+    EXPECT_EQ(threadsBefore, W32CountRunningThreads());
+    W32SerialCounters after{};
+    W32GetSerialCounters("COM2", &after);
+    EXPECT_EQ(before.faults + 1, after.faults);  // the first change did not wake it
+}
+
 TEST_F(LinkTest, ThreadThatCannotBeCreatedUndoesTheStart) {
     W32FailThreadCreations(1);
     ChooseMenu();

@@ -415,6 +415,10 @@ BOOL SerialPort::SetMask(DWORD mask) {
         return FALSE;
     }
     m_mask = mask;
+    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_MASK_NO_WAKE, &error)) {
+        Wake();  // the wait looks again under the new mask, and stays
+        return TRUE;
+    }
     // Changing the mask ends a pending wait, which reports no event.
     for (Op& op : m_ops) {
         if (op.kind != Kind::kWait) continue;

@@ -40,7 +40,10 @@ enum W32SerialFault {
     // WriteFile returns ERROR_IO_PENDING; the write completes only in
     // GetOverlappedResult.
     W32_SERIAL_FAULT_PENDING_WRITE = 5,
-    W32_SERIAL_FAULT_KINDS = 6
+    // SetCommMask changes the mask but leaves a pending wait pending, as for
+    // a wait armed just after the change.
+    W32_SERIAL_FAULT_MASK_NO_WAKE = 6,
+    W32_SERIAL_FAULT_KINDS = 7
 };
 WIN32_API BOOL W32SetSerialFault(const char* comName, int fault, DWORD error, int count);
 // Clears every fault of one port name, or of all of them when null.
