@@ -130,7 +130,7 @@ bool IniProfile::SetInt(unsigned int pluginId, const std::string& key, int value
             }
         }
         if (!sectionFound) {
-            if (!m_lines.empty() && !Trim(m_lines.back().text).empty()) {
+            if (!m_lines.empty() && (!m_lines.back().key.empty() || !Trim(m_lines.back().text).empty())) {
                 Line blank;
                 blank.section = m_lines.back().section;
                 m_lines.push_back(blank);

@@ -1,0 +1,101 @@
+// The command line: every option reaches its field, bad values and
+// conflicting sources are refused with a reason.
+#include <gtest/gtest.h>
+
+#include "Options.h"
+
+using vpihost::Options;
+using vpihost::ParseOptions;
+using vpihost::Receiver;
+
+namespace {
+
+Options Parse(std::vector<std::string> args) {
+    Options o;
+    std::string error;
+    EXPECT_TRUE(ParseOptions(args, &o, &error)) << error;
+    return o;
+}
+
+std::string Refusal(std::vector<std::string> args) {
+    Options o;
+    std::string error;
+    EXPECT_FALSE(ParseOptions(args, &o, &error));
+    return error;
+}
+
+TEST(Options, DefaultsLeaveTheStoredSettingsAlone) {
+    Options o = Parse({});
+    EXPECT_EQ(7420, o.hostVersion);
+    EXPECT_EQ(0, o.port);
+    EXPECT_EQ(Receiver::kUnset, o.receiver);
+    EXPECT_EQ(0, o.interval);
+    EXPECT_EQ(-1, o.center);
+    EXPECT_EQ(-1, o.view3d);
+    EXPECT_EQ(-1, o.record);
+    EXPECT_EQ(0, o.baud);
+    EXPECT_FALSE(o.json);
+}
+
+TEST(Options, EveryOptionReachesItsField) {
+    Options o = Parse({"--module",    "m.vpl",    "--host-version", "7419",       "--port",      "3",
+                       "--receiver",  "sony",     "--interval",     "10",         "--no-center", "--3d",
+                       "--no-record", "--baud",   "19200",          "--profile",  "p.ini",       "--local-time",
+                       "--replay",    "log.nmea", "--fast",         "--json",     "--gpx",       "t.gpx",
+                       "--svg",       "t.svg",    "--quiet",        "--duration", "2.5"});
+    EXPECT_EQ("m.vpl", o.modulePath);
+    EXPECT_EQ(7419, o.hostVersion);
+    EXPECT_EQ(3, o.port);
+    EXPECT_EQ(Receiver::kSony, o.receiver);
+    EXPECT_EQ(10, o.interval);
+    EXPECT_EQ(0, o.center);
+    EXPECT_EQ(1, o.view3d);
+    EXPECT_EQ(0, o.record);
+    EXPECT_EQ(19200, o.baud);
+    EXPECT_EQ("p.ini", o.profilePath);
+    EXPECT_TRUE(o.localTime);
+    EXPECT_EQ("log.nmea", o.replay);
+    EXPECT_TRUE(o.fast);
+    EXPECT_TRUE(o.json);
+    EXPECT_EQ("t.gpx", o.gpx);
+    EXPECT_EQ("t.svg", o.svg);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_DOUBLE_EQ(2.5, o.duration);
+}
+
+TEST(Options, LaterSwitchWins) {
+    Options o = Parse({"--center", "--no-center", "--no-3d", "--3d"});
+    EXPECT_EQ(0, o.center);
+    EXPECT_EQ(1, o.view3d);
+}
+
+TEST(Options, SimulatedReceiverChoosesTheReceiverTypeUnlessGiven) {
+    EXPECT_EQ(Receiver::kSony, Parse({"--simulate", "sony"}).receiver);
+    Options o = Parse({"--simulate", "sony", "--receiver", "nmea", "--sim-speed", "90"});
+    EXPECT_EQ(Receiver::kNmea, o.receiver);
+    EXPECT_EQ(Receiver::kSony, o.simulate);
+    EXPECT_DOUBLE_EQ(90, o.simSpeedKmh);
+}
+
+TEST(Options, BadValuesAreRefusedWithTheOptionNamed) {
+    EXPECT_NE(std::string::npos, Refusal({"--port", "5"}).find("--port"));
+    EXPECT_NE(std::string::npos, Refusal({"--port", "0"}).find("--port"));
+    EXPECT_NE(std::string::npos, Refusal({"--port", "2x"}).find("--port"));
+    EXPECT_NE(std::string::npos, Refusal({"--receiver", "garmin"}).find("--receiver"));
+    EXPECT_NE(std::string::npos, Refusal({"--interval", "0"}).find("--interval"));
+    EXPECT_NE(std::string::npos, Refusal({"--baud", "abc"}).find("--baud"));
+    EXPECT_NE(std::string::npos, Refusal({"--host-version", ""}).find("--host-version"));
+    EXPECT_NE(std::string::npos, Refusal({"--duration", "-1"}).find("--duration"));
+    EXPECT_NE(std::string::npos, Refusal({"--duration", "nan"}).find("--duration"));
+    EXPECT_NE(std::string::npos, Refusal({"--module"}).find("needs a value"));
+    EXPECT_NE(std::string::npos, Refusal({"--frobnicate"}).find("unknown option"));
+}
+
+TEST(Options, ConflictingSourcesAndMisplacedSwitchesAreRefused) {
+    EXPECT_NE(std::string::npos, Refusal({"--simulate", "nmea", "--replay", "x"}).find("one of"));
+    EXPECT_NE(std::string::npos, Refusal({"--device", "/dev/null", "--simulate", "nmea"}).find("one of"));
+    EXPECT_NE(std::string::npos, Refusal({"--fast"}).find("--replay"));
+    EXPECT_NE(std::string::npos, Refusal({"--sim-speed", "50"}).find("--simulate"));
+}
+
+}  // namespace

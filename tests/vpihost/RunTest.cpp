@@ -1,0 +1,242 @@
+// vpihost end to end on Linux: the built program with the built module,
+// fed by its simulator or a replayed log, checked against what was sent.
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <set>
+
+#include "ChildProcess.h"
+#include "JsonLines.h"
+#include "Route.h"
+
+namespace {
+
+using Records = std::vector<std::map<std::string, std::string>>;
+
+const std::string kFixture = std::string(VPIHOST_FIXTURES) + "/drive.nmea";
+const std::string kExpected = std::string(VPIHOST_FIXTURES) + "/drive.expected.jsonl";
+
+class VpihostRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = std::string(testing::TempDir()) + "vpihost-run-" + info->name() + "-" + std::to_string(getpid());
+        std::string command = "rm -rf '" + m_dir + "' && mkdir -p '" + m_dir + "'";
+        ASSERT_EQ(0, system(command.c_str()));
+        m_profile = m_dir + "/profile.ini";
+    }
+    void TearDown() override {
+        std::string command = "rm -rf '" + m_dir + "'";
+        EXPECT_EQ(0, system(command.c_str()));
+    }
+
+    std::vector<std::string> With(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--profile", m_profile});
+        return args;
+    }
+
+    std::string m_dir;
+    std::string m_profile;
+    const std::string m_program = BesideTestProgram("vpihost");
+};
+
+size_t Lines(const std::string& text) {
+    size_t n = 0;
+    for (char c : text) n += c == '\n';
+    return n;
+}
+
+void ExpectSameRecords(const Records& expected, const Records& got) {
+    ASSERT_EQ(expected.size(), got.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        for (const auto& [name, value] : expected[i]) {
+            if (name.rfind("sz", 0) == 0) {
+                EXPECT_EQ(value, Text(got[i], name)) << "record " << i << " " << name;
+            } else {
+                // Same double bits: the shortest text reads back exactly.
+                EXPECT_EQ(strtod(value.c_str(), nullptr), Number(got[i], name)) << "record " << i << " " << name;
+            }
+        }
+        EXPECT_EQ(expected[i].size(), got[i].size()) << "record " << i;
+    }
+}
+
+long SecondOfDay(const std::string& hhmmss) {
+    return std::stol(hhmmss.substr(0, 2)) * 3600 + std::stol(hhmmss.substr(2, 2)) * 60 + std::stol(hhmmss.substr(4, 2));
+}
+
+// Every record with a time and a position agrees with the route at that time.
+size_t CheckAgainstTruth(const Records& records, double speedKmh, double tolerance, std::set<long>* seconds) {
+    vpisim::Route route(speedKmh);
+    size_t checked = 0;
+    for (const auto& r : records) {
+        std::string time = Text(r, "szTime");
+        if (time.size() != 6 || Number(r, "dLatitude") == 0) continue;
+        vpisim::Truth truth = route.At(SecondOfDay(time));
+        EXPECT_NEAR(truth.latitude, Number(r, "dLatitude"), tolerance) << time;
+        EXPECT_NEAR(truth.longitude, Number(r, "dLongitude"), tolerance) << time;
+        EXPECT_EQ(8, Number(r, "nSatellites")) << time;
+        seconds->insert(SecondOfDay(time));
+        ++checked;
+    }
+    return checked;
+}
+
+TEST_F(VpihostRun, FastReplayGivesTheExpectedRecordsInOrder) {
+    ChildProcess run(m_program, With({"--replay", kFixture, "--fast", "--json", "--quiet", "--gpx", m_dir + "/t.gpx",
+                                      "--svg", m_dir + "/t.svg"}));
+    ASSERT_TRUE(run.started());
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    EXPECT_EQ("", run.Err());
+    ExpectSameRecords(ParseJsonLines(ReadWholeFile(kExpected)), ParseJsonLines(run.Out()));
+
+    std::string gpx = ReadWholeFile(m_dir + "/t.gpx");
+    size_t points = 0;
+    for (size_t at = gpx.find("<trkpt "); at != std::string::npos; at = gpx.find("<trkpt ", at + 1)) ++points;
+    EXPECT_EQ(5u, points) << gpx;
+    EXPECT_NE(std::string::npos, gpx.find("<time>1994-03-23T12:35:20Z</time>"));
+    EXPECT_NE(std::string::npos, ReadWholeFile(m_dir + "/t.svg").find(">5 fixes</text>"));
+}
+
+TEST_F(VpihostRun, PacedReplayTakesTheLineTimeAndReportsLocalTime) {
+    // 518 bytes at 4800 baud: about 1.1 s of line time.
+    auto start = std::chrono::steady_clock::now();
+    ChildProcess run(m_program, With({"--replay", kFixture, "--json", "--local-time"}), {"TZ=JST-9"});
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(seconds, 1.0);
+    Records records = ParseJsonLines(run.Out());
+    ASSERT_EQ(11u, records.size());
+    EXPECT_EQ("213519", Text(records[2], "szTime"));
+    EXPECT_EQ("075444", Text(records[7], "szTime")) << "22:54:44 UTC is past midnight in Tokyo";
+    EXPECT_NE(std::string::npos, run.Err().find("replay 518 of 518 bytes (100%)"));
+    EXPECT_NE(std::string::npos, run.Err().find("stopping (the replay has been read): hook code 506"));
+}
+
+TEST_F(VpihostRun, SimulatedNmeaReceiverAgreesWithTheTruthToAMillionthOfADegree) {
+    ChildProcess run(m_program, With({"--simulate", "nmea", "--sim-speed", "60", "--duration", "3.6", "--json"}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    Records records = ParseJsonLines(run.Out());
+    ASSERT_GE(records.size(), 10u) << run.Err();
+    EXPECT_EQ(0, Number(records[0], "dLatitude")) << "the link start's empty record comes first";
+    EXPECT_EQ(5, Number(records[0], "nInterval"));
+    std::set<long> seconds;
+    EXPECT_GE(CheckAgainstTruth(records, 60, 1e-6, &seconds), 8u);
+    EXPECT_GE(seconds.size(), 2u);
+    bool vtgSpeed = false;
+    for (const auto& r : records) vtgSpeed |= Number(r, "dSpeed") == 60.0;
+    EXPECT_TRUE(vtgSpeed);
+    EXPECT_NE(std::string::npos, run.Err().find("simulated NMEA receiver (4800 baud)"));
+}
+
+TEST_F(VpihostRun, SimulatedSonyReceiverAgreesWithTheTruthToATenthOfAnArcSecond) {
+    ChildProcess run(m_program, With({"--simulate", "sony", "--duration", "3.6", "--json", "--quiet"}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    Records records = ParseJsonLines(run.Out());
+    std::set<long> seconds;
+    EXPECT_GE(CheckAgainstTruth(records, vpisim::Route::kDefaultSpeedKmh, 0.1 / 3600, &seconds), 2u);
+    EXPECT_GE(seconds.size(), 2u);
+    for (size_t i = 1; i < records.size(); ++i) {
+        EXPECT_EQ(40, Number(records[i], "dSpeed"));
+        EXPECT_EQ("", Text(records[i], "szDate")) << "Sony records carry no date";
+    }
+    // The plug-in chose the Sony receiver and stored it.
+    EXPECT_NE(std::string::npos, ReadWholeFile(m_profile).find("GPSNavi Protcol=1"));
+}
+
+TEST_F(VpihostRun, DialogOptionsArePlayedAndStoredByThePlugin) {
+    ChildProcess run(m_program, With({"--replay", kFixture, "--fast", "--json", "--port", "3", "--receiver", "nmea",
+                                      "--interval", "10", "--no-center", "--no-3d", "--no-record"}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    Records records = ParseJsonLines(run.Out());
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(10, Number(records[0], "nInterval"));
+    EXPECT_NE(std::string::npos, run.Err().find("navigation started: centre off, 3D off, record off"));
+    EXPECT_EQ(
+        "[plugin 1]\nGPSNavi CommPort=2\nGPSNavi Centering=0\nGPSNavi 3DView=0\nGPSNavi Record=0\n"
+        "GPSNavi Sampling=10\nGPSNavi Protcol=0\n",
+        ReadWholeFile(m_profile));
+}
+
+TEST_F(VpihostRun, WithoutOptionsTheStoredSettingsAreUsed) {
+    std::ofstream(m_profile) << "; mine\n[plugin 1]\nGPSNavi Sampling=20\nGPSNavi Centering=0\nGPSNavi FixSpeed=5\n";
+    ChildProcess run(m_program, With({"--replay", kFixture, "--fast", "--json"}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    Records records = ParseJsonLines(run.Out());
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(20, Number(records[0], "nInterval"));
+    EXPECT_NE(std::string::npos, run.Err().find("centre off, 3D on, record on"));
+    std::string profile = ReadWholeFile(m_profile);
+    EXPECT_EQ(0u, profile.find("; mine\n[plugin 1]\nGPSNavi Sampling=20\nGPSNavi Centering=0\nGPSNavi FixSpeed=5\n"))
+        << profile;
+}
+
+TEST_F(VpihostRun, CtrlCStopsCleanlyAndTheLineSettingsButtonSetsTheBaud) {
+    ChildProcess run(m_program, With({"--simulate", "nmea", "--baud", "19200"}));
+    ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
+    std::string err = run.Err();
+    size_t at = err.find("/dev/pts/");
+    ASSERT_NE(std::string::npos, at);
+    std::string pts = err.substr(at, err.find_first_of("; \n", at) - at);
+    int fd = open(pts.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0) << pts;
+    termios tio;
+    ASSERT_EQ(0, tcgetattr(fd, &tio));
+    close(fd);
+    EXPECT_EQ(static_cast<speed_t>(B19200), cfgetispeed(&tio));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a burst or two
+    run.Signal(SIGINT);
+    EXPECT_EQ(0, run.Wait(10000)) << run.Err();
+    err = run.Err();
+    EXPECT_NE(std::string::npos, err.find("stopping (interrupted): hook code 506, then Close and Release")) << err;
+    EXPECT_NE(std::string::npos, err.find("navigation released"));
+    EXPECT_GE(Lines(run.Out()), 2u);
+}
+
+struct ErrorCase {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+};
+
+TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
+    const std::string noEntryPoints = BesideTestProgram("libvpihost_no_entry_points.so");
+    const std::vector<ErrorCase> cases = {
+        {{"--module", m_dir + "/missing.vpl"}, 3, "module not found: "},
+        {{"--module", BesideTestProgram("libPluginIf.so")}, 3, "has no version-requirement marker"},
+        {{"--module", noEntryPoints}, 3, "does not export Load"},
+        {{"--host-version", "7419"}, 4, "needs host version 7420 or later; this host is 7419"},
+        {{"--device", m_dir + "/no-such-tty"}, 5, "cannot open the device"},
+        {{"--replay", m_dir + "/no-such.log"}, 5, "cannot open the replay"},
+        {{"--port", "9"}, 2, "--port needs 1, 2, 3 or 4"},
+        {{"--simulate", "nmea", "--replay", kFixture}, 2, "choose one of"},
+    };
+    for (const ErrorCase& c : cases) {
+        std::vector<std::string> args = With(c.args);
+        args.push_back("--quiet");
+        ChildProcess run(m_program, args);
+        EXPECT_EQ(c.exitCode, run.Wait()) << c.message;
+        std::string err = run.Err();
+        EXPECT_EQ(1u, Lines(err)) << err;
+        EXPECT_EQ(0u, err.find("vpihost: ")) << err;
+        EXPECT_NE(std::string::npos, err.find(c.message)) << err;
+        EXPECT_EQ("", run.Out());
+    }
+}
+
+TEST_F(VpihostRun, AboutShowsTheBoxAndClosesAgain) {
+    ChildProcess run(m_program, With({"--about"}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    std::string err = run.Err();
+    EXPECT_NE(std::string::npos,
+              err.find("Init: \"NMEA Driver for Tavelo プラグイン\" version 1.0.5, record size 280"));
+    EXPECT_NE(std::string::npos, err.find("Load: menu item \"NMEA for Tavelo\" at place 1831"));
+    EXPECT_NE(std::string::npos, err.find("Load: command hook of kind 4"));
+    EXPECT_NE(std::string::npos, err.find("message box: NMEA Driver for Tavelo プラグイン for VESTRAND / Ver 1.0.5"));
+    EXPECT_EQ("", run.Out());
+}
+
+}  // namespace
