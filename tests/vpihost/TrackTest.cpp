@@ -2,6 +2,7 @@
 // documents made from it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Track.h"
@@ -17,8 +18,8 @@ tagGPSNAVIINFO Fix(double lat, double lon, const char* time, const char* date = 
     info.dLatitude = lat;
     info.dLongitude = lon;
     info.dAltitude = 40.5;
-    strncpy(info.szTime, time, sizeof info.szTime - 1);
-    strncpy(info.szDate, date, sizeof info.szDate - 1);
+    memcpy(info.szTime, time, std::min(strlen(time), sizeof info.szTime - 1));
+    memcpy(info.szDate, date, std::min(strlen(date), sizeof info.szDate - 1));
     return info;
 }
 
