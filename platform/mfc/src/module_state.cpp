@@ -20,6 +20,6 @@ HINSTANCE AfxGetResourceHandle() { return AfxGetModuleState()->m_hCurrentResourc
 void AfxSetResourceHandle(HINSTANCE hInstResource) { AfxGetModuleState()->m_hCurrentResourceHandle = hInstResource; }
 
 int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT) {
-    // No main window of its own: the system picks the owner.
-    return MessageBoxA(nullptr, lpszText, "", nType);
+    // Owned by the active window (the open dialog), so the box is modal to it.
+    return MessageBoxA(GetActiveWindow(), lpszText, "", nType);
 }
