@@ -23,6 +23,14 @@ std::string Number(double value, int decimals) {
     return buffer;
 }
 
+// A marker's label beside it, turned to the inside near the picture's edges.
+std::string Label(double x, double y, const char* text, const char* colour, double width) {
+    const bool right = x > width / 2;
+    return "  <text x=\"" + Number(right ? x - 12 : x + 12, 1) + "\" y=\"" + Number(y, 1) + "\" text-anchor=\"" +
+           (right ? "end" : "start") + "\" font-family=\"sans-serif\" font-size=\"14\" fill=\"" + colour + "\">" +
+           text + "</text>\n";
+}
+
 }  // namespace
 
 void Track::Add(const tagGPSNAVIINFO& info) {
@@ -103,12 +111,10 @@ std::string SvgDocument(const Track& track) {
     const TrackPoint& last = points.back();
     svg +=
         "  <circle cx=\"" + Number(x(first), 1) + "\" cy=\"" + Number(y(first), 1) + "\" r=\"8\" fill=\"#2e9d3a\"/>\n";
-    svg += "  <text x=\"" + Number(x(first) + 12, 1) + "\" y=\"" + Number(y(first) - 10, 1) +
-           "\" font-family=\"sans-serif\" font-size=\"14\" fill=\"#2e9d3a\">start</text>\n";
+    svg += Label(x(first), y(first) - 12, "start", "#2e9d3a", width);
     svg += "  <rect x=\"" + Number(x(last) - 7, 1) + "\" y=\"" + Number(y(last) - 7, 1) +
            "\" width=\"14\" height=\"14\" fill=\"#c8322d\"/>\n";
-    svg += "  <text x=\"" + Number(x(last) + 12, 1) + "\" y=\"" + Number(y(last) + 18, 1) +
-           "\" font-family=\"sans-serif\" font-size=\"14\" fill=\"#c8322d\">end</text>\n";
+    svg += Label(x(last), y(last) + 24, "end", "#c8322d", width);
 
     // Scale bar: 1, 2 or 5 times a power of ten, near a quarter of the width.
     const double target = (width - 2 * margin) / 4 / scale;
