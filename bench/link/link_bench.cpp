@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -107,9 +108,16 @@ double ProcessCpuSeconds() {
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// A 9600-baud line that never pauses: 960 characters a second, written in
-// 10 ms slices. The whole process's CPU bounds the receiver thread's from
-// above. NT_BENCH_SECONDS shortens the run (default 60).
+double ThisThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// A 9600-baud line that never pauses: 1000 characters a second, written in
+// 10 ms slices. The process's CPU less the writing thread's own is the
+// receiver thread's (nothing else runs). NT_BENCH_SECONDS shortens the run
+// (default 60).
 void BM_CpuAt9600Baud(benchmark::State& state) {
     RecordingHost host;
     PtyPair pty("COM2");
@@ -122,6 +130,7 @@ void BM_CpuAt9600Baud(benchmark::State& state) {
     for (auto _ : state) {
         StartLink();
         double cpuBefore = ProcessCpuSeconds();
+        double writerBefore = ThisThreadCpuSeconds();
         auto begin = Clock::now();
         size_t offset = 0;
         for (int slice = 0; slice < seconds * 100; ++slice) {
@@ -130,9 +139,11 @@ void BM_CpuAt9600Baud(benchmark::State& state) {
             std::this_thread::sleep_until(begin + std::chrono::milliseconds(10 * (slice + 1)));
         }
         double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
+        double writer = ThisThreadCpuSeconds() - writerBefore;
         double cpu = ProcessCpuSeconds() - cpuBefore;
         StopGpsLink();
-        state.counters["cpu_percent_of_core"] = 100.0 * cpu / elapsed;
+        state.counters["process_cpu_percent"] = 100.0 * cpu / elapsed;
+        state.counters["receiver_cpu_percent"] = 100.0 * (cpu - writer) / elapsed;
         state.counters["records"] = static_cast<double>(host.RecordCount());
     }
 }
