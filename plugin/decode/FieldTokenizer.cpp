@@ -2,8 +2,6 @@
 // them as numbers.
 #include "decode/FieldTokenizer.h"
 
-#include <string.h>
-
 #include "decode/NumberParse.h"
 #include "serial/GPSComm.h"
 
@@ -11,31 +9,30 @@ static inline int IsFieldEnd(char c) { return c == '\0' || c == ',' || c == '\n'
 
 void CGPSComm::GetField(char** ppCursor, char* pszOut) {
     char* pszStart = *ppCursor;
-    char* pszEnd = pszStart;
-    while (!IsFieldEnd(*pszEnd)) {
-        ++pszEnd;
-    }
-    size_t nLength = (size_t)(pszEnd - pszStart);
-
-    if (*pszEnd == ',') {
-        // A field that ends at a comma is never shortened.
-        *ppCursor = pszEnd + 1;
-    } else {
-        // End of the sentence: the cursor stays here, so every later field of
-        // this line is empty. A trailing "*hh" is the checksum, not data.
-        *ppCursor = pszEnd;
-        if (nLength > 3 && pszStart[nLength - 3] == '*') {
-            nLength -= 3;
-        }
-    }
-
+    char* p = pszStart;
     // Field buffers hold 79 characters; the rest of a longer field is passed
     // over, not carried into the next one.
-    if (nLength > NT_FIELD_MAX) {
-        nLength = NT_FIELD_MAX;
+    size_t nStored = 0;
+    while (!IsFieldEnd(*p)) {
+        if (nStored < NT_FIELD_MAX) {
+            pszOut[nStored++] = *p;
+        }
+        ++p;
     }
-    memcpy(pszOut, pszStart, nLength);
-    pszOut[nLength] = '\0';
+    pszOut[nStored] = '\0';
+
+    if (*p == ',') {
+        // A field that ends at a comma is never shortened.
+        *ppCursor = p + 1;
+        return;
+    }
+    // End of the sentence: the cursor stays here, so every later field of
+    // this line is empty. A trailing "*hh" is the checksum, not data.
+    *ppCursor = p;
+    size_t nLength = (size_t)(p - pszStart);
+    if (nLength > 3 && pszStart[nLength - 3] == '*' && nLength - 3 < nStored) {
+        pszOut[nLength - 3] = '\0';
+    }
 }
 
 double CGPSComm::GetFieldDouble(char** ppCursor) {
