@@ -19,7 +19,7 @@ const char kMarker[] = "&&VPI_REQUIRE_7420&";  // with its NUL: 20 bytes
 
 void Put(std::vector<unsigned char>& file, size_t at, uint64_t value, size_t width) {
     if (file.size() < at + width) file.resize(at + width);
-    for (size_t i = 0; i < width; ++i) file[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    for (size_t i = 0; i < width && i < 8; ++i) file[at + i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 void PutBytes(std::vector<unsigned char>& file, size_t at, const void* data, size_t size) {
@@ -65,7 +65,7 @@ std::vector<unsigned char> ElfFile(const char* marker, uint64_t markerOffset = 0
     Put(file, 0x3A, 64, 2);
     Put(file, 0x3C, marker ? 3 : 2, 2);
     Put(file, 0x3E, 1, 2);
-    Put(file, table + 64 * 2, 0, 64);
+    file.resize(table + 64 * 3, 0);  // room for three section headers
     Put(file, table + 64 + 0, 1, 4);  // .shstrtab
     Put(file, table + 64 + 24, 0x40, 8);
     Put(file, table + 64 + 32, sizeof names, 8);
