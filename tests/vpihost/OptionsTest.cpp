@@ -24,19 +24,6 @@ std::string Refusal(std::vector<std::string> args) {
     return error;
 }
 
-TEST(Options, DefaultsLeaveTheStoredSettingsAlone) {
-    Options o = Parse({});
-    EXPECT_EQ(7420, o.hostVersion);
-    EXPECT_EQ(0, o.port);
-    EXPECT_EQ(Receiver::kUnset, o.receiver);
-    EXPECT_EQ(0, o.interval);
-    EXPECT_EQ(-1, o.center);
-    EXPECT_EQ(-1, o.view3d);
-    EXPECT_EQ(-1, o.record);
-    EXPECT_EQ(0, o.baud);
-    EXPECT_FALSE(o.json);
-}
-
 TEST(Options, EveryOptionReachesItsField) {
     Options o = Parse({"--module",    "m.vpl",    "--host-version", "7419",       "--port",      "3",
                        "--receiver",  "sony",     "--interval",     "10",         "--no-center", "--3d",
@@ -61,12 +48,6 @@ TEST(Options, EveryOptionReachesItsField) {
     EXPECT_EQ("t.svg", o.svg);
     EXPECT_TRUE(o.quiet);
     EXPECT_DOUBLE_EQ(2.5, o.duration);
-}
-
-TEST(Options, LaterSwitchWins) {
-    Options o = Parse({"--center", "--no-center", "--no-3d", "--3d"});
-    EXPECT_EQ(0, o.center);
-    EXPECT_EQ(1, o.view3d);
 }
 
 TEST(Options, SimulatedReceiverChoosesTheReceiverTypeUnlessGiven) {
