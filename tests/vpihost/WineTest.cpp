@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,7 +48,17 @@ BOOL CALLBACK FindBox(HWND window, LPARAM lParam) {
     return FALSE;
 }
 
-Result RunVpihost(const std::string& arguments) {
+// Plays the user at a window of the child: a message box or the dialog.
+using Answer = std::function<void(HWND window, Result* result)>;
+
+void PressOk(HWND box, Result* result) {
+    char text[1024] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's text control
+    result->boxes.push_back(text);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+Result RunVpihost(const std::string& arguments, const Answer& answer = PressOk) {
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
     static int counter = 0;
@@ -78,10 +89,7 @@ Result RunVpihost(const std::string& arguments) {
         BoxSearch search{process.dwProcessId, nullptr};
         EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
         if (!search.found) continue;
-        char text[1024] = {};
-        GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);  // the box's text control
-        result.boxes.push_back(text);
-        PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        answer(search.found, &result);
         for (int j = 0; j < 300 && IsWindow(search.found) && IsWindowVisible(search.found); ++j) Sleep(10);
     }
     if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0xDEAD);
@@ -130,6 +138,33 @@ TEST(VpihostExe, MissingModuleAndLinuxOnlySourcesAreOneLineErrors) {
     Result simulate = RunVpihost("--simulate nmea --quiet");
     EXPECT_EQ(2u, simulate.exitCode);
     EXPECT_TRUE(Has(simulate.err, "available on Linux only")) << simulate.err;
+}
+
+TEST(VpihostExe, OptionsPresetTheRealStartDialogThroughTheProfile) {
+    bool sawDialog = false, com3 = false, centre = true, record = false;
+    std::string interval;
+    Result r = RunVpihost("--port 3 --receiver nmea --no-center --record --interval 10", [&](HWND window, Result*) {
+        if (!GetDlgItem(window, 8065)) {  // not the start dialog
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return;
+        }
+        sawDialog = true;
+        com3 = SendMessageA(GetDlgItem(window, 8065), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        centre = SendMessageA(GetDlgItem(window, 8068), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        record = SendMessageA(GetDlgItem(window, 8070), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        char text[32] = {};
+        GetDlgItemTextA(window, 237, text, sizeof text);
+        interval = text;
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);  // the user cancels
+    });
+    ASSERT_TRUE(sawDialog) << r.err;
+    EXPECT_TRUE(com3);
+    EXPECT_FALSE(centre);
+    EXPECT_TRUE(record);
+    EXPECT_EQ("10", interval);
+    EXPECT_EQ(5u, r.exitCode) << r.err;
+    EXPECT_TRUE(Has(r.err, "navigation did not start")) << r.err;
+    EXPECT_FALSE(Has(r.err, "navigation started"));
 }
 
 }  // namespace
