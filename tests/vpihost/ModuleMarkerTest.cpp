@@ -65,7 +65,7 @@ std::vector<unsigned char> ElfFile(const char* marker, uint64_t markerOffset = 0
     Put(file, 0x3A, 64, 2);
     Put(file, 0x3C, marker ? 3 : 2, 2);
     Put(file, 0x3E, 1, 2);
-    file.resize(table + 64 * 3, 0);  // room for three section headers
+    file.resize(table + 64 * 3, 0);   // room for three section headers
     Put(file, table + 64 + 0, 1, 4);  // .shstrtab
     Put(file, table + 64 + 24, 0x40, 8);
     Put(file, table + 64 + 32, sizeof names, 8);
