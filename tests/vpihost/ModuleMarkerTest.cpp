@@ -138,6 +138,9 @@ TEST(ElfMarker, AbsentSectionOrBadOffsetsAreRefused) {
     auto badTable = ElfFile(kMarker);
     Put(badTable, 0x28, 0x7FFFFFFFFFFFFFFFull, 8);
     EXPECT_EQ(-1, Found(badTable));
+    auto wrapping = ElfFile(kMarker);
+    Put(wrapping, 0x28, 0ull - 64, 8);  // entry 1 would wrap round to offset 0
+    EXPECT_EQ(-1, Found(wrapping));
     auto badIndex = ElfFile(kMarker);
     Put(badIndex, 0x3E, 9, 2);  // names table beyond the section count
     EXPECT_EQ(-1, Found(badIndex));

@@ -57,7 +57,9 @@ bool FindInElf(const std::vector<unsigned char>& file, int* version, std::string
                    : b.Get(0x20, 4, &shoff) && b.Get(0x2E, 2, &shentsize) && b.Get(0x30, 2, &shnum) &&
                          b.Get(0x32, 2, &shstrndx);
     const uint64_t minEntry = wide ? 64 : 40;
-    if (!ok || shentsize < minEntry || shstrndx >= shnum) {
+    // The whole table inside the file, so that no entry's offset can wrap.
+    if (!ok || shentsize < minEntry || shstrndx >= shnum || shoff > file.size() ||
+        shnum * shentsize > file.size() - shoff) {
         *error = "has no usable ELF section table";
         return false;
     }
