@@ -1,19 +1,14 @@
 #include <fcntl.h>
-#include <pty.h>
-#include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 #include <win32_control.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "DataSource.h"
-#include "LineWriter.h"
+#include "PseudoTerminal.h"
+#include "ReplayWriter.h"
 #include "Sentences.h"
 #include "Simulator.h"
 
@@ -43,82 +38,21 @@ struct DataSource::Impl {
     Options options;
     bool sony = false;
     std::string description = "the default devices (/dev/ttyS0 for COM1 to /dev/ttyS3 for COM4)";
-
-    // The pseudo-terminal: device side written here, port side kept open so
-    // that the line and its queue live as long as the run.
-    int deviceFd = -1;
-    int portFd = -1;
-    std::string portPath;
-
+    PseudoTerminal pty;
     std::unique_ptr<vpisim::Simulator> simulator;
-
-    int replayFd = -1;
-    unsigned long long replaySize = 0;
-    std::atomic<unsigned long long> replayWritten{0};
-    std::atomic<bool> replayDone{false};
-    std::atomic<bool> stop{false};
-    std::thread replayThread;
-    mutable std::mutex mutex;
-    std::string failure;
+    std::unique_ptr<ReplayWriter> replay;
 
     ~Impl() {
-        stop = true;
-        if (replayThread.joinable()) replayThread.join();
+        // Writers first: they use the pseudo-terminal.
+        replay.reset();
         simulator.reset();
         MapPorts(nullptr);
-        for (int fd : {deviceFd, portFd, replayFd})
-            if (fd >= 0) close(fd);
     }
 
     bool OpenPty(std::string* error) {
-        char name[128] = {};
-        if (openpty(&deviceFd, &portFd, name, nullptr, nullptr) != 0) {
-            *error = std::string("cannot create a pseudo-terminal: ") + strerror(errno);
-            return false;
-        }
-        // Raw from the start: bytes written before the plug-in configures the
-        // port pass unchanged.
-        for (int fd : {deviceFd, portFd}) {
-            termios tio;
-            tcgetattr(fd, &tio);
-            cfmakeraw(&tio);
-            tcsetattr(fd, TCSANOW, &tio);
-        }
-        portPath = name;
-        MapPorts(portPath.c_str());
+        if (!pty.Open(error)) return false;
+        MapPorts(pty.portPath().c_str());
         return true;
-    }
-
-    void Fail(const std::string& reason) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (failure.empty()) failure = reason;
-    }
-
-    void Replay() {
-        unsigned long long baseline = BytesReadAtPorts();
-        int baud = options.fast ? 0 : (options.baud > 0 ? options.baud : sony ? vpisim::kSonyBaud : vpisim::kNmeaBaud);
-        vpisim::LineWriter writer(
-            deviceFd, baud, [baseline] { return BytesReadAtPorts() - baseline; }, &stop);
-        char buffer[1024];  // small, so that the progress line moves
-        for (;;) {
-            ssize_t n = read(replayFd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                Fail(std::string("reading the replay failed: ") + strerror(errno));
-                return;
-            }
-            if (n == 0) break;
-            if (!writer.Write(buffer, static_cast<size_t>(n))) {
-                if (!stop.load()) Fail(writer.Error());
-                return;
-            }
-            replayWritten = writer.Written();
-        }
-        if (!writer.WaitUntilTaken()) {
-            if (!stop.load()) Fail(writer.Error());
-            return;
-        }
-        replayDone = true;
     }
 };
 
@@ -142,15 +76,9 @@ bool DataSource::Prepare(const Options& o, bool sony, std::string* error) {
         return true;
     }
     if (!o.replay.empty()) {
-        m->replayFd = open(o.replay.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st;
-        if (m->replayFd < 0 || fstat(m->replayFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            *error = "cannot open the replay " + o.replay + ": " + (m->replayFd < 0 ? strerror(errno) : "not a file");
-            return false;
-        }
-        m->replaySize = static_cast<unsigned long long>(st.st_size);
-        if (!m->OpenPty(error)) return false;
-        m->description = "the replay of " + o.replay + " on " + m->portPath;
+        m->replay.reset(new ReplayWriter);
+        if (!m->replay->Open(o.replay, error) || !m->OpenPty(error)) return false;
+        m->description = "the replay of " + o.replay + " on " + m->pty.portPath();
         return true;
     }
     if (o.simulate != Receiver::kUnset) {
@@ -158,12 +86,12 @@ bool DataSource::Prepare(const Options& o, bool sony, std::string* error) {
         bool simSony = o.simulate == Receiver::kSony;
         m->simulator.reset(new vpisim::Simulator(simSony ? vpisim::Receiver::kSony : vpisim::Receiver::kNmea,
                                                  o.simSpeedKmh > 0 ? o.simSpeedKmh : vpisim::Route::kDefaultSpeedKmh,
-                                                 m->deviceFd, [] { return BytesReadAtPorts(); }));
+                                                 m->pty.deviceFd(), [] { return BytesReadAtPorts(); }));
         char speed[32];
         snprintf(speed, sizeof speed, "%g", m->simulator->route().SpeedKmh());
         m->description = std::string("a simulated ") +
                          (simSony ? "Sony receiver (9600 baud)" : "NMEA receiver (4800 baud)") + " driving at " +
-                         speed + " km/h, on " + m->portPath;
+                         speed + " km/h, on " + m->pty.portPath();
         return true;
     }
     return true;
@@ -171,35 +99,30 @@ bool DataSource::Prepare(const Options& o, bool sony, std::string* error) {
 
 bool DataSource::Start(std::string*) {
     if (m->simulator) m->simulator->Start();
-    if (m->replayFd >= 0) m->replayThread = std::thread([this] { m->Replay(); });
+    if (m->replay) {
+        const Options& o = m->options;
+        int baud = o.fast ? 0 : o.baud > 0 ? o.baud : m->sony ? vpisim::kSonyBaud : vpisim::kNmeaBaud;
+        // Counted from here: only what the running link reads.
+        unsigned long long baseline = BytesReadAtPorts();
+        m->replay->Start(m->pty.deviceFd(), baud, [baseline] { return BytesReadAtPorts() - baseline; });
+    }
     return true;
 }
 
-bool DataSource::Finished() const { return m->replayDone.load(); }
+bool DataSource::Finished() const { return m->replay && m->replay->Done(); }
 
 std::string DataSource::Failure() const {
-    if (m->simulator) {
-        std::string error = m->simulator->Error();
-        if (!error.empty()) return error;
-    }
-    std::lock_guard<std::mutex> lock(m->mutex);
-    return m->failure;
+    if (m->simulator) return m->simulator->Error();
+    if (m->replay) return m->replay->Failure();
+    return std::string();
 }
 
-std::string DataSource::Progress() const {
-    if (m->replayFd < 0) return std::string();
-    unsigned long long written = m->replayWritten.load();
-    char text[96];
-    snprintf(text, sizeof text, "replay %llu of %llu bytes (%.0f%%)", written, m->replaySize,
-             m->replaySize ? 100.0 * static_cast<double>(written) / static_cast<double>(m->replaySize) : 100.0);
-    return text;
-}
+std::string DataSource::Progress() const { return m->replay ? m->replay->Progress() : std::string(); }
 
 std::string DataSource::Description() const { return m->description; }
 
 void DataSource::Stop() {
-    m->stop = true;
-    if (m->replayThread.joinable()) m->replayThread.join();
+    if (m->replay) m->replay->Stop();
     if (m->simulator) m->simulator->Stop();
 }
 
