@@ -187,13 +187,14 @@ TEST_F(VpihostRun, CtrlCStopsCleanlyAndTheLineSettingsButtonSetsTheBaud) {
     ASSERT_EQ(0, tcgetattr(fd, &tio));
     close(fd);
     EXPECT_EQ(static_cast<speed_t>(B19200), cfgetispeed(&tio));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a burst or two
+    // Running: the start record and the first decoded sentences are out.
+    for (int i = 0; i < 500 && Lines(run.Out()) < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_GE(Lines(run.Out()), 3u) << run.Err();
     run.Signal(SIGINT);
     EXPECT_EQ(0, run.Wait(10000)) << run.Err();
     err = run.Err();
     EXPECT_NE(std::string::npos, err.find("stopping (interrupted): hook code 506, then Close and Release")) << err;
     EXPECT_NE(std::string::npos, err.find("navigation released"));
-    EXPECT_GE(Lines(run.Out()), 2u);
 }
 
 struct ErrorCase {
