@@ -25,10 +25,14 @@ int CString::Compare(LPCSTR psz) const { return strcmp(m_str.c_str(), psz ? psz 
 int CString::CompareNoCase(LPCSTR psz) const { return strcasecmp(m_str.c_str(), psz ? psz : ""); }
 
 void CString::Format(LPCSTR pszFormat, ...) {
+    if (!pszFormat) {
+        m_str.clear();
+        return;
+    }
     char buffer[1025];
     va_list args;
     va_start(args, pszFormat);
-    int n = vsnprintf(buffer, sizeof buffer, pszFormat ? pszFormat : "", args);
+    int n = vsnprintf(buffer, sizeof buffer, pszFormat, args);
     va_end(args);
     m_str.assign(buffer,
                  n < 0 ? 0 : (static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1));
