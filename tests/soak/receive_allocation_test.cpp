@@ -81,11 +81,25 @@ TEST(ReceiveAllocationTest, StreamingSentencesAllocatesNothing) {
 
 }  // namespace
 
-// Counting replacements of the global allocation functions.
-void* operator new(std::size_t size) {
+// Counting replacements of the global allocation functions, every form, so
+// that each new meets its own delete.
+static void* CountedAllocation(std::size_t size) {
     if (g_counting.load(std::memory_order_relaxed) && !t_isTestThread) g_foreignAllocations.fetch_add(1);
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+void* operator new(std::size_t size) {
+    if (void* p = CountedAllocation(size)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) {
+    if (void* p = CountedAllocation(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocation(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocation(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
