@@ -75,6 +75,15 @@ TEST_F(ToLocalTimeTest, ZoneWestOfGreenwich) {
     EXPECT_EQ(Convert("123519"), "073519");
 }
 
+// Only the standard offset is applied: this zone keeps summer time (+11)
+// all year round, and the times still move by ten hours.
+TEST_F(ToLocalTimeTest, DaylightSavingIsNotApplied) {
+    ScopedTimeZone zone("AES-10AED,0/0,J365/25");
+    host.localTimeOption = 1;
+    EXPECT_EQ(Convert("120000"), "220000");
+    EXPECT_EQ(Convert("143000"), "003000");
+}
+
 TEST_F(ToLocalTimeTest, PartHourZonesKeepTheirMinutes) {
     host.localTimeOption = 1;
     {
