@@ -2,8 +2,77 @@
 // assembler into DecodeLine, every record checked by the host as it is sent.
 // The first byte configures the link; then each chunk is a length byte
 // (0-255) and that many bytes, NULs included.
+//
+// The same bytes are then received again in reads of 255 bytes: the records
+// must not depend on how the line was cut into reads. (Only while the
+// accumulation buffer never overflows: text without a start marker that
+// outgrows it loses its oldest part, and how much depends on the reads.)
+#include <vector>
+
 #include "FuzzSetup.h"
 #include "serial/ReceiverThread.h"
+
+namespace {
+
+struct Reception {
+    long nRecords = 0;
+    uint64_t nHash = 1469598103934665603ULL;
+};
+
+class RecordingCheckingHost : public CheckingHost {
+public:
+    Reception* pReception = nullptr;
+    void SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) override {
+        CheckingHost::SetGpsNaviInfo(pInfo);
+        ++pReception->nRecords;
+        const unsigned char* pByte = reinterpret_cast<const unsigned char*>(pInfo);
+        for (size_t i = 0; i < sizeof *pInfo; ++i) {
+            pReception->nHash = (pReception->nHash ^ pByte[i]) * 1099511628211ULL;
+        }
+    }
+};
+
+RecordingCheckingHost& Host() {
+    static RecordingCheckingHost host;
+    return host;
+}
+
+void Receive(uint8_t bConfig, const std::vector<std::vector<char>>& reads, Reception* pReception) {
+    // A fresh link per reception, as every link start makes one.
+    CGPSComm comm;
+    ResetRecord();
+    Configure(bConfig, &comm, &Host());
+    Host().pReception = pReception;
+    static char szBuffer[RECEIVER_BUFFER_SIZE];
+    static char szSentence[RECEIVER_SENTENCE_SIZE];
+    char abRead[RECEIVER_READ_SIZE];
+    szBuffer[0] = '\0';
+    for (const std::vector<char>& read : reads) {
+        if (!read.empty()) memcpy(abRead, read.data(), read.size());
+        FrameReceived(&comm, szBuffer, abRead, static_cast<int>(read.size()), szSentence);
+        Require(comm.m_nLineLength >= 0 && comm.m_nLineLength <= 255);
+    }
+}
+
+// Whether some stretch of the text, NULs left out, runs longer than the
+// accumulation buffer can hold without a start marker.
+bool MayOverflow(const std::vector<char>& text, int nProtocol) {
+    const char* pszMarker = nProtocol == 1 ? "SONY" : "$";
+    size_t nMarker = strlen(pszMarker);
+    std::vector<char> kept;
+    for (char c : text) {
+        if (c != '\0') kept.push_back(c);
+    }
+    size_t nSince = 0;
+    for (size_t i = 0; i < kept.size(); ++i, ++nSince) {
+        if (i + nMarker <= kept.size() && memcmp(&kept[i], pszMarker, nMarker) == 0) nSince = 0;
+        // Room for the stretch and one more read behind it.
+        if (nSince + RECEIVER_READ_SIZE >= RECEIVER_BUFFER_SIZE - 1) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     UsePartHourZone();
@@ -11,26 +80,31 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
-    static CheckingHost host;
     if (nSize < 1) return 0;
-    // A fresh link per input, as every link start makes one.
-    CGPSComm comm;
-    ResetRecord();
-    Configure(pData[0], &comm, &host);
-
-    static char szBuffer[RECEIVER_BUFFER_SIZE];
-    static char szSentence[RECEIVER_SENTENCE_SIZE];
-    char abRead[RECEIVER_READ_SIZE];
-    szBuffer[0] = '\0';
+    std::vector<std::vector<char>> reads;
+    std::vector<char> all;
     size_t nAt = 1;
     while (nAt < nSize) {
         size_t nChunk = pData[nAt++];
         if (nChunk > RECEIVER_READ_SIZE - 1) nChunk = RECEIVER_READ_SIZE - 1;
         if (nChunk > nSize - nAt) nChunk = nSize - nAt;
-        memcpy(abRead, pData + nAt, nChunk);
+        reads.emplace_back(pData + nAt, pData + nAt + nChunk);
+        all.insert(all.end(), pData + nAt, pData + nAt + nChunk);
         nAt += nChunk;
-        FrameReceived(&comm, szBuffer, abRead, static_cast<int>(nChunk), szSentence);
-        Require(comm.m_nLineLength >= 0 && comm.m_nLineLength <= 255);
     }
+    Reception asChunked;
+    Receive(pData[0], reads, &asChunked);
+
+    static const int anProtocols[4] = {0, 1, -1, 2};
+    if (MayOverflow(all, anProtocols[pData[0] & 3])) return 0;
+    std::vector<std::vector<char>> evenReads;
+    for (size_t n = 0; n < all.size(); n += RECEIVER_READ_SIZE - 1) {
+        size_t nEnd = std::min(all.size(), n + RECEIVER_READ_SIZE - 1);
+        evenReads.emplace_back(all.begin() + static_cast<long>(n), all.begin() + static_cast<long>(nEnd));
+    }
+    Reception asEven;
+    Receive(pData[0], evenReads, &asEven);
+    Require(asChunked.nRecords == asEven.nRecords);
+    Require(asChunked.nHash == asEven.nHash);
     return 0;
 }
