@@ -45,7 +45,7 @@ ensure_linux_tools() {
 }
 
 ensure_windows_tools() {
-    ensure_packages i686-w64-mingw32-g++-posix:g++-mingw-w64-i686 wine:wine /usr/lib/i386-linux-gnu/wine:wine32:i386 \
+    ensure_packages i686-w64-mingw32-g++-posix:g++-mingw-w64-i686 wine:wine /usr/lib/wine/wine:wine32:i386 \
         xvfb-run:xvfb xauth:xauth
     ensure_japanese_locale
 }
