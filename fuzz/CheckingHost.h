@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "vpi_host.h"
+#include "NullHost.h"
 
 constexpr int kFuzzInterval = 5;
 
@@ -26,37 +26,17 @@ inline void CheckRecord(const tagGPSNAVIINFO& record) {
     Require(record.nDatum == 0 || record.nDatum == 1);
 }
 
-class CheckingHost : public IVpiHost {
+class CheckingHost : public NullHost {
 public:
-    CheckingHost() : m_previous(VpiInstallHost(this)) {}
-    ~CheckingHost() override { VpiInstallHost(m_previous); }
-    CheckingHost(const CheckingHost&) = delete;
-    CheckingHost& operator=(const CheckingHost&) = delete;
-
     int nLocalTime = 0;
     long nSends = 0;
 
-    int GetVersion() override { return 7420; }
-    unsigned int AddHook(unsigned int, tagHOOKENTRY*) override { return 1; }
-    unsigned int AddMenu(unsigned int, unsigned int, const char*, VPI_CALLBACK) override { return 1; }
-    unsigned int GetProfileInt(unsigned int, const char*, int nDefault) override {
-        return static_cast<unsigned int>(nDefault);
-    }
-    int WriteProfileInt(unsigned int, const char*, int) override { return 1; }
-    unsigned int GetActiveView() override { return 1; }
     void GetViewOptions(unsigned int, tagVIEWOPTIONS* pOptions) override {
         Require(pOptions->dwSize == 144);
         pOptions->bLocalTime = nLocalTime;
     }
-    int InitGpsNavi(unsigned int, VPI_CALLBACK) override { return 1; }
-    void StartGpsNavi(int, int, int, int) override {}
     void SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) override {
         ++nSends;
         CheckRecord(*pInfo);
     }
-    void ReleaseGpsNavi() override {}
-    double Convert60to10(double dPacked) override { return VpiPacked60To10(dPacked); }
-
-private:
-    IVpiHost* m_previous;
 };

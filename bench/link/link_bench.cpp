@@ -125,8 +125,7 @@ void BM_CpuAt9600Baud(benchmark::State& state) {
     const char* env = getenv("NT_BENCH_SECONDS");
     const int seconds = env ? atoi(env) : 60;
     std::string stream;
-    while (stream.size() < 96000)
-        stream += "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+    while (stream.size() < 96000) stream += "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
     for (auto _ : state) {
         StartLink();
         double cpuBefore = ProcessCpuSeconds();

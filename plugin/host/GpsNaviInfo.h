@@ -10,13 +10,13 @@ struct tagGPSNAVIINFO {
     double dLatitude;         // decimal degrees, north positive
     double dLongitude;        // decimal degrees, east positive
     double dAltitude;
-    double dCourse;           // degrees
-    double dSpeed;            // km/h
-    char szTime[8];           // hhmmss and NUL
-    int nSatellites;          // 99: count replaced by the fallback
-    int nInterval;            // display update interval, seconds
-    int nDatum;               // 1: Tokyo datum
-    char szDate[12];          // yymmdd and NULs; only 9 bytes are written
+    double dCourse;   // degrees
+    double dSpeed;    // km/h
+    char szTime[8];   // hhmmss and NUL
+    int nSatellites;  // 99: count replaced by the fallback
+    int nInterval;    // display update interval, seconds
+    int nDatum;       // 1: Tokyo datum
+    char szDate[12];  // yymmdd and NULs; only 9 bytes are written
 };
 
 // The layout is the host's contract; i686 aligns doubles in structs to 8 as

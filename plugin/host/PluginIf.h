@@ -28,9 +28,9 @@ struct tagHOOKENTRY {
 // View options of the host. Only the size and the local-time option are
 // part of the contract; the rest is the host's.
 struct tagVIEWOPTIONS {
-    unsigned int dwSize;     // 144, set by the caller
+    unsigned int dwSize;  // 144, set by the caller
     int nReserved1[4];
-    int bLocalTime;          // offset 20: 1 = the view shows local time
+    int bLocalTime;  // offset 20: 1 = the view shows local time
     unsigned char abReserved[144 - 24];
 };
 

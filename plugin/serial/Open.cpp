@@ -46,8 +46,8 @@ int CGPSComm::Open() {
     VPI_WriteProfileInt(g_nPluginId, kKeyProtocol, m_nProtocol);
 
     m_szPort[3] = static_cast<char>('1' + dlg.m_nCommPort);
-    m_hComm = CreateFileA(m_szPort, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                          nullptr);
+    m_hComm =
+        CreateFileA(m_szPort, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (m_hComm == INVALID_HANDLE_VALUE) {
         AfxMessageBox(TEXT_CANNOT_OPEN_PORT, MB_ICONEXCLAMATION);
         // The host set its navigation up for this start; give it back.

@@ -11,7 +11,9 @@
 
 namespace {
 
-const char kName[] = "NMEA Driver for Tavelo \x83v\x83\x89\x83O\x83" "C\x83\x93";
+const char kName[] =
+    "NMEA Driver for Tavelo \x83v\x83\x89\x83O\x83"
+    "C\x83\x93";
 
 TEST(InitTest, AcceptsHostVersion7420AndFillsTheRecord) {
     RecordingHost host;

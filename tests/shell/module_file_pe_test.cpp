@@ -79,8 +79,8 @@ TEST_F(VersionResourceTest, StringsInTheJapaneseUnicodeBlock) {
         WORD language, codePage;
     }* translation = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(m_block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+    ASSERT_TRUE(
+        VerQueryValueW(m_block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_GE(length, 4u);
     EXPECT_EQ(0x0411, translation->language);
     EXPECT_EQ(1200, translation->codePage);

@@ -13,7 +13,7 @@
 #include "serial/GpsLink.h"
 #include "serial/ModuleState.h"
 #include "shell/Exports.h"
-#include "vpi_host.h"
+#include "NullHost.h"
 
 namespace {
 
@@ -23,33 +23,15 @@ thread_local bool t_isTestThread = false;
 
 // A host that takes records without allocating, so that only the plug-in's
 // side of each call is counted.
-class QuietHost : public IVpiHost {
+class QuietHost : public NullHost {
 public:
-    QuietHost() { m_previous = VpiInstallHost(this); }
-    ~QuietHost() override { VpiInstallHost(m_previous); }
-    int GetVersion() override { return 7420; }
-    unsigned int AddHook(unsigned int, tagHOOKENTRY*) override { return 1; }
-    unsigned int AddMenu(unsigned int, unsigned int, const char*, VPI_CALLBACK) override { return 1; }
-    unsigned int GetProfileInt(unsigned int, const char*, int nDefault) override {
-        return static_cast<unsigned int>(nDefault);
-    }
-    int WriteProfileInt(unsigned int, const char*, int) override { return 1; }
-    unsigned int GetActiveView() override { return 1; }
-    void GetViewOptions(unsigned int, tagVIEWOPTIONS* p) override { p->bLocalTime = 0; }
-    int InitGpsNavi(unsigned int, VPI_CALLBACK) override { return 1; }
-    void StartGpsNavi(int, int, int, int) override {}
     void SetGpsNaviInfo(tagGPSNAVIINFO* p) override {
         m_records.fetch_add(1);
         m_lastLatitude.store(p->dLatitude);
     }
-    void ReleaseGpsNavi() override {}
-    double Convert60to10(double d) override { return VpiPacked60To10(d); }
 
     std::atomic<long> m_records{0};
     std::atomic<double> m_lastLatitude{0};
-
-private:
-    IVpiHost* m_previous;
 };
 
 TEST(ReceiveAllocationTest, StreamingSentencesAllocatesNothing) {

@@ -48,8 +48,8 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID lpParameter);
 #define RT_DLGINIT MAKEINTRESOURCEA(240)
 
 WIN32_API BOOL WINAPI CloseHandle(HANDLE hObject);
-WIN32_API BOOL WINAPI DuplicateHandle(HANDLE hSourceProcess, HANDLE hSource, HANDLE hTargetProcess,
-                                      LPHANDLE lpTarget, DWORD dwAccess, BOOL bInherit, DWORD dwOptions);
+WIN32_API BOOL WINAPI DuplicateHandle(HANDLE hSourceProcess, HANDLE hSource, HANDLE hTargetProcess, LPHANDLE lpTarget,
+                                      DWORD dwAccess, BOOL bInherit, DWORD dwOptions);
 WIN32_API HANDLE WINAPI GetCurrentProcess(void);
 WIN32_API DWORD WINAPI GetLastError(void);
 WIN32_API void WINAPI SetLastError(DWORD dwErrCode);

@@ -43,12 +43,18 @@ typedef LONG_PTR LRESULT;
 
 typedef void* HANDLE;
 typedef HANDLE* LPHANDLE;
-struct HINSTANCE__ { int unused; };
+struct HINSTANCE__ {
+    int unused;
+};
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
-struct HWND__ { int unused; };
+struct HWND__ {
+    int unused;
+};
 typedef HWND__* HWND;
-struct HRSRC__ { int unused; };
+struct HRSRC__ {
+    int unused;
+};
 typedef HRSRC__* HRSRC;
 typedef HANDLE HGLOBAL;
 

@@ -1,4 +1,5 @@
-// A host that does nothing, so that the figures are the decoder's own cost.
+// A host that accepts everything and does nothing: benchmarks measure the
+// plug-in's own cost with it, and other hosts override only what they watch.
 #pragma once
 
 #include "vpi_host.h"
