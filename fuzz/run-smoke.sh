@@ -8,9 +8,9 @@ corpus=$(cd "$(dirname "$0")" && pwd)/corpus
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$build/fuzz-artifacts"
-for spec in decode_line:2000000:300 receive_path:150000:4096 number_parse:2000000:100; do
-  name=${spec%%:*}
-  rest=${spec#*:}
+for harness in decode_line:2000000:300 receive_path:150000:4096 number_parse:2000000:100; do
+  name=${harness%%:*}
+  rest=${harness#*:}
   runs=${rest%%:*}
   max_len=${rest#*:}
   mkdir -p "$work/$name"
