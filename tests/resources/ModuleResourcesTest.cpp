@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ByteWriter.h"
+
 namespace {
 
 constexpr WORD kTemplateId = 1000;
@@ -43,27 +45,7 @@ const Control kControls[] = {
 
 const char* const kIntervals[] = {"1", "2", "5", "10", "20", "30", "60", "120"};
 
-class Bytes {
-public:
-    void Word(WORD v) { Raw(&v, 2); }
-    void Dword(DWORD v) { Raw(&v, 4); }
-    void Short(short v) { Raw(&v, 2); }
-    void Text(const char16_t* s) {
-        for (; *s; ++s) Word(static_cast<WORD>(*s));
-        Word(0);
-    }
-    void Raw(const void* p, size_t n) {
-        auto b = static_cast<const unsigned char*>(p);
-        m_bytes.insert(m_bytes.end(), b, b + n);
-    }
-    void AlignDword() {
-        while (m_bytes.size() % 4) m_bytes.push_back(0);
-    }
-    const std::vector<unsigned char>& bytes() const { return m_bytes; }
-
-private:
-    std::vector<unsigned char> m_bytes;
-};
+using Bytes = ByteWriter;
 
 std::vector<unsigned char> ExpectedTemplate() {
     Bytes b;
@@ -93,7 +75,7 @@ std::vector<unsigned char> ExpectedTemplate() {
         b.Text(c.caption);
         b.Word(0);  // no creation data
     }
-    return b.bytes();
+    return b.bytes;
 }
 
 std::vector<unsigned char> ExpectedDlgInit() {
@@ -105,7 +87,7 @@ std::vector<unsigned char> ExpectedDlgInit() {
         b.Raw(text, strlen(text) + 1);
     }
     b.Word(0);
-    return b.bytes();
+    return b.bytes;
 }
 
 class ModuleResourcesTest : public ::testing::Test {

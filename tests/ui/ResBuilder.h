@@ -5,29 +5,11 @@
 
 #include <windows.h>
 
+#include "ByteWriter.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-class ByteWriter {
-public:
-    void Word(WORD v) { Raw(&v, 2); }
-    void Dword(DWORD v) { Raw(&v, 4); }
-    void Short(short v) { Raw(&v, 2); }
-    void Text(const char16_t* s) {
-        for (; *s; ++s) Word(static_cast<WORD>(*s));
-        Word(0);
-    }
-    void Raw(const void* p, size_t n) {
-        auto b = static_cast<const unsigned char*>(p);
-        bytes.insert(bytes.end(), b, b + n);
-    }
-    void AlignDword() {
-        while (bytes.size() % 4) bytes.push_back(0);
-    }
-
-    std::vector<unsigned char> bytes;
-};
 
 struct ItemSpec {
     WORD id;
