@@ -36,10 +36,6 @@ constexpr int kExitSource = 5;
 
 // The id this host gives its one plug-in.
 constexpr unsigned int kPluginId = 1;
-constexpr unsigned int kGpsMenuPlace = 1831;
-constexpr int kMenuChoose = 100;
-constexpr unsigned int kCommandHookKind = 4;
-constexpr int kHookStopGps = 506;
 
 std::string BesideProgram(const char* name) {
     char path[4096] = {};
@@ -112,7 +108,7 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
 
     const HostApp::Menu* chosen = nullptr;
     for (const auto& menu : menus)
-        if (menu.place == kGpsMenuPlace && menu.callback && !chosen) chosen = &menu;
+        if (menu.place == VPI_MENU_PLACE_GPS && menu.callback && !chosen) chosen = &menu;
     if (!chosen) {
         ErrorLine("the plug-in registered no GPS menu item (place 1831)");
         module.Close();
@@ -127,7 +123,7 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
     }
 
     Status("choosing \"" + Cp932ToUtf8(chosen->text) + "\" (code 100); the start dialog runs");
-    chosen->callback(kMenuChoose, 0, 0);
+    chosen->callback(VPI_MENU_CHOOSE, 0, 0);
     if (host.NavigationStarts() == 0) {
         std::string reason = desktop.StartDialogOutcome();
         if (reason.empty()) reason = desktop.LastMessageBox();
@@ -176,7 +172,7 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
     // The host's stop command first, then the module's own shutdown.
     Status("stopping (" + why + "): hook code 506, then Close and Release");
     for (const auto& hook : hooks)
-        if (hook.kind == kCommandHookKind && hook.callback) hook.callback(kHookStopGps, 0, 0);
+        if (hook.kind == VPI_HOOK_KIND_COMMAND && hook.callback) hook.callback(VPI_HOOK_STOP_GPS, 0, 0);
     source.Stop();
     module.Close();
     module.Release();
