@@ -3,18 +3,14 @@
 #include <windows.h>
 #include <win32_control.h>
 
-#include <mutex>
+#include "callback_slot.h"
 
 namespace {
-std::mutex g_mutex;
-W32CommConfigResponder g_responder = nullptr;
-void* g_context = nullptr;
+w32::CallbackSlot<W32CommConfigResponder> g_responder;
 }  // namespace
 
 WIN32_API void W32SetCommConfigResponder(W32CommConfigResponder responder, void* context) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_responder = responder;
-    g_context = context;
+    g_responder.Set(responder, context);
 }
 
 WIN32_API BOOL WINAPI CommConfigDialogA(LPCSTR lpszName, HWND hWnd, LPCOMMCONFIG lpCC) {
@@ -26,16 +22,11 @@ WIN32_API BOOL WINAPI CommConfigDialogA(LPCSTR lpszName, HWND hWnd, LPCOMMCONFIG
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    W32CommConfigResponder responder;
-    void* context;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        responder = g_responder;
-        context = g_context;
-    }
+    auto responder = g_responder.Get();
     // The user's changes land in the record only when confirmed.
     COMMCONFIG working = *lpCC;
-    int answer = responder ? responder(context, lpszName, hWnd, &working) : W32_COMMCONFIG_CANCEL;
+    int answer =
+        responder.callback ? responder.callback(responder.context, lpszName, hWnd, &working) : W32_COMMCONFIG_CANCEL;
     if (answer == W32_COMMCONFIG_CONFIRM) {
         lpCC->dcb = working.dcb;
         return TRUE;

@@ -4,29 +4,21 @@
 #include <win32_control.h>
 
 #include <cstdio>
-#include <mutex>
+
+#include "callback_slot.h"
 
 namespace {
-std::mutex g_mutex;
-W32MessageBoxResponder g_responder = nullptr;
-void* g_context = nullptr;
+w32::CallbackSlot<W32MessageBoxResponder> g_responder;
 }  // namespace
 
 WIN32_API void W32SetMessageBoxResponder(W32MessageBoxResponder responder, void* context) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_responder = responder;
-    g_context = context;
+    g_responder.Set(responder, context);
 }
 
 WIN32_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-    W32MessageBoxResponder responder;
-    void* context;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        responder = g_responder;
-        context = g_context;
-    }
-    if (responder) return responder(context, hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType);
+    auto responder = g_responder.Get();
+    if (responder.callback)
+        return responder.callback(responder.context, hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType);
     char text[2048];
     W32Cp932ToUtf8(lpText ? lpText : "", text, sizeof text);
     fprintf(stderr, "[message box] %s\n", text);

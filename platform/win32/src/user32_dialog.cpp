@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "callback_slot.h"
 #include "user32_window.h"
 
 namespace {
@@ -16,9 +17,7 @@ using w32::WindowKind;
 // Largest template read when the caller's pointer lies in no resource.
 constexpr size_t kUnboundedTemplateBytes = 0x10000;
 
-std::mutex g_driverMutex;
-W32DialogDriver g_driver = nullptr;
-void* g_driverContext = nullptr;
+w32::CallbackSlot<W32DialogDriver> g_driver;
 
 class TemplateReader {
 public:
@@ -234,14 +233,8 @@ INT_PTR RunModal(const unsigned char* data, size_t size, HWND owner, DLGPROC pro
     }
 
     if (!Ended(dialog)) {
-        W32DialogDriver driver;
-        void* context;
-        {
-            std::lock_guard<std::mutex> lock(g_driverMutex);
-            driver = g_driver;
-            context = g_driverContext;
-        }
-        if (driver) driver(context, handle);
+        auto driver = g_driver.Get();
+        if (driver.callback) driver.callback(driver.context, handle);
     }
     // Whatever the user left open is closed with the close box.
     if (!Ended(dialog)) SendMessageA(handle, WM_CLOSE, 0, 0);
@@ -301,8 +294,4 @@ WIN32_API BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
     return TRUE;
 }
 
-WIN32_API void W32SetDialogDriver(W32DialogDriver driver, void* context) {
-    std::lock_guard<std::mutex> lock(g_driverMutex);
-    g_driver = driver;
-    g_driverContext = context;
-}
+WIN32_API void W32SetDialogDriver(W32DialogDriver driver, void* context) { g_driver.Set(driver, context); }
