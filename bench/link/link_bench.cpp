@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "DialogDriver.h"
+#include "LinkStart.h"
 #include "OwnResources.h"
 #include "PtyPair.h"
 #include "RecordingHost.h"
@@ -24,11 +24,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void StartLink() {
-    DialogDriver driver([](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
-    MenuCallback(100, 0, 0);
-}
 
 double Percentile(std::vector<double> values, double p) {
     if (values.empty()) return 0;
@@ -45,7 +40,7 @@ void BM_StopWhileThreadWaits(benchmark::State& state) {
     std::vector<double> micros;
     for (auto _ : state) {
         state.PauseTiming();
-        StartLink();
+        StartLinkWithStoredSettings();
         Sleep(20);  // the thread is now in its wait
         state.ResumeTiming();
         auto begin = Clock::now();
@@ -62,7 +57,7 @@ void BM_SentenceToRecord(benchmark::State& state) {
     RecordingHost host;
     PtyPair pty("COM2");
     UseOwnResourcesAsModule();
-    StartLink();
+    StartLinkWithStoredSettings();
     const std::string sentence = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
     std::vector<double> micros;
     pty.Write(sentence);
@@ -89,7 +84,7 @@ void BM_IdleWakeups(benchmark::State& state) {
     PtyPair pty("COM2");
     UseOwnResourcesAsModule();
     for (auto _ : state) {
-        StartLink();
+        StartLinkWithStoredSettings();
         W32SerialCounters before{}, after{};
         Sleep(50);
         W32GetSerialCounters("COM2", &before);
@@ -127,7 +122,7 @@ void BM_CpuAt9600Baud(benchmark::State& state) {
     std::string stream;
     while (stream.size() < 96000) stream += "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
     for (auto _ : state) {
-        StartLink();
+        StartLinkWithStoredSettings();
         double cpuBefore = ProcessCpuSeconds();
         double writerBefore = ThisThreadCpuSeconds();
         auto begin = Clock::now();

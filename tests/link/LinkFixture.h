@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <functional>
 #include <string>
 
 #include "DialogDriver.h"
+#include "LinkStart.h"
 #include "OwnResources.h"
 #include "PtyPair.h"
 #include "RecordingHost.h"
@@ -17,29 +16,9 @@
 #include "serial/GpsLink.h"
 #include "serial/ModuleState.h"
 #include "shell/Exports.h"
+#include "ui/resource.h"
 
 namespace link_test {
-
-enum : int {
-    kPort1 = 8063,
-    kPort2 = 8064,
-    kNmea = 8067,
-    kSony = 8071,
-    kCenter = 8068,
-    k3D = 8069,
-    kRecord = 8070,
-    kInterval = 237,
-    kLineSettings = 1000
-};
-
-inline size_t CountOpenDescriptors() {
-    size_t n = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir)) ++n;
-        closedir(dir);
-    }
-    return n;
-}
 
 class LinkTest : public ::testing::Test {
 protected:

@@ -25,14 +25,14 @@ TEST_F(LinkTest, EmptyProfileShowsTheDefaultsAndCancelChangesNothing) {
     bool port1 = true, port2 = false, nmea = false, sony = true, center = false, threeD = false, record = false;
     std::string interval;
     ChooseMenu([&](HWND dialog) {
-        port1 = DialogDriver::Checked(dialog, kPort1);
-        port2 = DialogDriver::Checked(dialog, kPort2);
-        nmea = DialogDriver::Checked(dialog, kNmea);
-        sony = DialogDriver::Checked(dialog, kSony);
-        center = DialogDriver::Checked(dialog, kCenter);
-        threeD = DialogDriver::Checked(dialog, k3D);
-        record = DialogDriver::Checked(dialog, kRecord);
-        interval = DialogDriver::Text(dialog, kInterval);
+        port1 = DialogDriver::Checked(dialog, IDC_COMM1);
+        port2 = DialogDriver::Checked(dialog, IDC_COMM2);
+        nmea = DialogDriver::Checked(dialog, IDC_DEVICE_NMEA);
+        sony = DialogDriver::Checked(dialog, IDC_DEVICE_SONY);
+        center = DialogDriver::Checked(dialog, IDC_CENTERING);
+        threeD = DialogDriver::Checked(dialog, IDC_VIEW3D);
+        record = DialogDriver::Checked(dialog, IDC_RECORD);
+        interval = DialogDriver::Text(dialog, IDC_SAMPLING);
         DialogDriver::Click(dialog, IDCANCEL);
     });
     ASSERT_TRUE(m_dialogShown);
@@ -116,7 +116,7 @@ TEST_F(LinkTest, LineSettingsAreAppliedWithTheLineFeedAsEventCharacter) {
 
 TEST_F(LinkTest, IntervalTextThatIsNoNumberGivesZero) {
     ChooseMenu([](HWND dialog) {
-        DialogDriver::SetText(dialog, kInterval, "abc");
+        DialogDriver::SetText(dialog, IDC_SAMPLING, "abc");
         DialogDriver::Click(dialog, IDOK);
     });
     ASSERT_NE(nullptr, g_pGPSComm);
@@ -153,8 +153,8 @@ TEST_F(LinkTest, NoReceiverTypeDecodesNothingButSendsEveryLine) {
     m_host.profile["GPSNavi Protcol"] = 5;
     bool nmea = true, sony = true;
     ChooseMenu([&](HWND dialog) {
-        nmea = DialogDriver::Checked(dialog, kNmea);
-        sony = DialogDriver::Checked(dialog, kSony);
+        nmea = DialogDriver::Checked(dialog, IDC_DEVICE_NMEA);
+        sony = DialogDriver::Checked(dialog, IDC_DEVICE_SONY);
         DialogDriver::Click(dialog, IDOK);
     });
     EXPECT_FALSE(nmea);
@@ -170,7 +170,7 @@ TEST_F(LinkTest, NoReceiverTypeDecodesNothingButSendsEveryLine) {
 
 TEST_F(LinkTest, PortThatCannotBeOpenedSavesTheSettingsAndReleasesNavigation) {
     ChooseMenu([&](HWND dialog) {
-        DialogDriver::Click(dialog, kLineSettings);  // configured: Start leaves the port alone
+        DialogDriver::Click(dialog, IDC_COMMSETTING);  // configured: Start leaves the port alone
         W32MapComPort("COM2", "/nonexistent/tty-for-test");
         DialogDriver::Click(dialog, IDOK);
     });
@@ -282,7 +282,7 @@ std::string SonyRecord(const char* time, char ns, const char* lat, char ew, cons
 
 TEST_F(LinkTest, SonyReceiverGetsItsCommandAndItsRecordsAreDecoded) {
     ChooseMenu([](HWND dialog) {
-        DialogDriver::Click(dialog, kSony);
+        DialogDriver::Click(dialog, IDC_DEVICE_SONY);
         DialogDriver::Click(dialog, IDOK);
     });
     ASSERT_NE(nullptr, g_pGPSComm);

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "DialogDriver.h"
 #include "HourOfOutput.h"
+#include "LinkStart.h"
 #include "OwnResources.h"
 #include "PtyPair.h"
 #include "serial/GpsLink.h"
@@ -40,10 +40,7 @@ TEST(ReceiveAllocationTest, StreamingSentencesAllocatesNothing) {
     ASSERT_TRUE(pty.ok());
     UseOwnResourcesAsModule();
     QuietHost host;
-    {
-        DialogDriver driver([](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
-        MenuCallback(100, 0, 0);
-    }
+    StartLinkWithStoredSettings();
     ASSERT_NE(nullptr, g_pGPSComm);
     // Warm up: the first turns may set up lazily made state outside the loop.
     ASSERT_TRUE(pty.Write(soak::Burst(0) + "$"));

@@ -1,12 +1,10 @@
 // Long runs leave nothing behind and lose nothing.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <cmath>
 
-#include "DialogDriver.h"
 #include "HourOfOutput.h"
+#include "LinkStart.h"
 #include "OwnResources.h"
 #include "PtyPair.h"
 #include "RecordingHost.h"
@@ -15,20 +13,6 @@
 #include "shell/Exports.h"
 
 namespace {
-
-size_t CountOpenDescriptors() {
-    size_t n = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir)) ++n;
-        closedir(dir);
-    }
-    return n;
-}
-
-void StartLink() {
-    DialogDriver driver([](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
-    MenuCallback(100, 0, 0);
-}
 
 class SoakTest : public ::testing::Test {
 protected:
@@ -42,13 +26,13 @@ protected:
 };
 
 TEST_F(SoakTest, ThousandStartStopCyclesKeepDescriptorsHandlesAndThreads) {
-    StartLink();
+    StartLinkWithStoredSettings();
     StopGpsLink();
     const size_t descriptors = CountOpenDescriptors();
     const size_t handles = W32CountHandles();
     const size_t threads = W32CountRunningThreads();
     for (int i = 0; i < 1000; ++i) {
-        StartLink();
+        StartLinkWithStoredSettings();
         ASSERT_NE(nullptr, g_pGPSComm) << "cycle " << i;
         StopGpsLink();
     }
@@ -61,7 +45,7 @@ TEST_F(SoakTest, ThousandStartStopCyclesKeepDescriptorsHandlesAndThreads) {
 
 TEST_F(SoakTest, AnHourOfReceiverOutputArrivesWholeAndInOrder) {
     const size_t descriptors = CountOpenDescriptors();
-    StartLink();
+    StartLinkWithStoredSettings();
     ASSERT_NE(nullptr, g_pGPSComm);
     const int seconds = 3600;
     for (int s = 0; s < seconds; ++s) ASSERT_TRUE(m_pty.Write(soak::Burst(s)));
