@@ -35,7 +35,8 @@ std::map<HMODULE, ModuleInfo>& Modules() {
 
 struct LoadedObject {
     HMODULE base = nullptr;
-    std::string name;  // empty for the main program
+    std::string name;   // empty for the main program
+    bool main = false;  // the program itself, always the first object
 };
 
 // Walks the loaded objects; visit returns true to stop.
@@ -43,15 +44,19 @@ template <class Visit>
 void ForEachObject(Visit visit) {
     struct Context {
         Visit* visit;
-    } context{&visit};
+        bool first;
+    } context{&visit, true};
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void* data) -> int {
             auto* ctx = static_cast<Context*>(data);
+            bool main = ctx->first;
+            ctx->first = false;
             for (int i = 0; i < info->dlpi_phnum; ++i) {
                 if (info->dlpi_phdr[i].p_type != PT_LOAD) continue;
                 LoadedObject object;
                 object.base = reinterpret_cast<HMODULE>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
                 object.name = info->dlpi_name ? info->dlpi_name : "";
+                object.main = main;
                 return (*ctx->visit)(object) ? 1 : 0;
             }
             return 0;
@@ -69,15 +74,12 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) { return s
 // The file name of a loaded object, or empty when the handle names none.
 std::string PathOf(HMODULE module, bool* isMain) {
     std::string path;
-    bool first = true;
     *isMain = false;
     ForEachObject([&](const LoadedObject& object) {
-        bool main = first;
-        first = false;
         if (object.base != module) return false;
-        *isMain = main;
-        path = main ? std::string() : object.name;
-        if (main) {
+        *isMain = object.main;
+        path = object.name;
+        if (object.main) {
             char exe[4096];
             ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
             if (n > 0) path.assign(exe, n);
@@ -132,15 +134,12 @@ WIN32_API void W32SetModuleAttachResult(HMODULE module, BOOL result) {
 
 WIN32_API HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     HMODULE found = nullptr;
-    bool first = true;
     ForEachObject([&](const LoadedObject& object) {
-        bool main = first;
-        first = false;
         if (!lpModuleName) {
             found = object.base;
             return true;
         }
-        if (main || !SameNameIgnoringCase(BaseName(object.name), lpModuleName)) return false;
+        if (object.main || !SameNameIgnoringCase(BaseName(object.name), lpModuleName)) return false;
         found = object.base;
         return true;
     });
