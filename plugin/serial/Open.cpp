@@ -29,7 +29,7 @@ int CGPSComm::Open() {
     dlg.m_bRecord = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeyRecord, 1));
     dlg.m_strSampling.Format("%d", static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeySampling, 5)));
 
-    if (dlg.DoModal() != IDOK) return m_bRunning.load();
+    if (dlg.DoModal() != IDOK) return 0;
 
     unsigned int nView = VPI_GetActiveView();
     if (!VPI_InitGpsNavi(nView, NaviCallback)) return 0;
