@@ -120,6 +120,7 @@ HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
 }
 
 void SerialPort::Wake() {
+    CountSerial(m_com, SerialCounter::kSystemCall);
     uint64_t one = 1;
     ssize_t written = write(m_wake, &one, sizeof one);
     (void)written;  // a full counter wakes as well
@@ -133,6 +134,7 @@ SerialPort::Op* SerialPort::FindOp(const OVERLAPPED* ov) {
 }
 
 DWORD SerialPort::InputQueue() {
+    CountSerial(m_com, SerialCounter::kSystemCall);
     int queued = 0;
     if (ioctl(m_fd, FIONREAD, &queued) != 0 || queued < 0) return 0;
     return static_cast<DWORD>(queued);
@@ -168,6 +170,7 @@ bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
         case Kind::kWait: {
             if (InjectedFault(W32_SERIAL_FAULT_WAIT, &error)) break;
             pollfd p{m_fd, POLLIN, 0};
+            CountSerial(m_com, SerialCounter::kSystemCall);
             if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
                 error = ERROR_GEN_FAILURE;  // hung up: the device has gone
                 break;
@@ -187,6 +190,7 @@ bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
                 break;
             }
             while (op.done < op.size) {
+                CountSerial(m_com, SerialCounter::kSystemCall);
                 ssize_t n = read(m_fd, op.readTo + op.done, op.size - op.done);
                 if (n > 0) {
                     op.done += static_cast<DWORD>(n);
@@ -226,6 +230,7 @@ bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
         case Kind::kWrite: {
             if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) break;
             while (op.done < op.size) {
+                CountSerial(m_com, SerialCounter::kSystemCall);
                 ssize_t n = write(m_fd, op.writeFrom + op.done, op.size - op.done);
                 if (n > 0) {
                     op.done += static_cast<DWORD>(n);
@@ -330,7 +335,9 @@ BOOL SerialPort::Result(LPOVERLAPPED ov, LPDWORD done, BOOL wait) {
         lock.unlock();
         poll(fds, 2, timeout);
         CountSerial(m_com, SerialCounter::kWakeup);
+        CountSerial(m_com, SerialCounter::kSystemCall);
         if (fds[1].revents & POLLIN) {
+            CountSerial(m_com, SerialCounter::kSystemCall);
             uint64_t count;
             ssize_t drained = read(m_wake, &count, sizeof count);
             (void)drained;
@@ -450,6 +457,8 @@ BOOL SerialPort::ClearError(LPDWORD errors, LPCOMSTAT stat) {
     }
     int queued = 0;
     int pending = 0;
+    CountSerial(m_com, SerialCounter::kSystemCall);
+    CountSerial(m_com, SerialCounter::kSystemCall);
     if (ioctl(m_fd, FIONREAD, &queued) != 0 || ioctl(m_fd, TIOCOUTQ, &pending) != 0) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;

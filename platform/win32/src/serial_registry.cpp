@@ -110,6 +110,9 @@ void CountSerial(int com, SerialCounter counter) {
         case SerialCounter::kFault:
             c.faults++;
             break;
+        case SerialCounter::kSystemCall:
+            c.systemCalls++;
+            break;
     }
 }
 

@@ -25,7 +25,7 @@ bool TakeSerialFault(int com, int kind, DWORD* error);
 // Whether the fault is active, without consuming a call.
 bool SerialFaultActive(int com, int kind);
 
-enum class SerialCounter { kOpen, kWait, kRead, kWrite, kWakeup, kFault };
+enum class SerialCounter { kOpen, kWait, kRead, kWrite, kWakeup, kFault, kSystemCall };
 void CountSerial(int com, SerialCounter counter);
 void CountSerialBytes(int com, DWORD bytes);
 

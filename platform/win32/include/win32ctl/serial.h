@@ -59,6 +59,7 @@ struct W32SerialCounters {
     unsigned long wakeups;    // returns from a blocking poll in GetOverlappedResult
     unsigned long faults;     // calls failed on purpose
     unsigned long bytesRead;  // bytes delivered by completed reads
+    unsigned long systemCalls;  // calls into the kernel made for the port's operations
 };
 WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* counters);
 
