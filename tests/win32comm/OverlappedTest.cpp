@@ -120,14 +120,14 @@ TEST_F(OverlappedTest, WhatEndsPendingReadsAndWrites) {
     EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, FALSE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
     ASSERT_TRUE(PurgeComm(port, PURGE_RXABORT));
-    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, TRUE));
+    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, FALSE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
     // A write that flow control holds: PURGE_TXABORT ends it.
     ASSERT_TRUE(W32SetSerialFault("COM3", W32_SERIAL_FAULT_STUCK_WRITE, 0, 1));
     EXPECT_FALSE(WriteFile(port, "x", 1, &n, &other));
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     ASSERT_TRUE(PurgeComm(port, PURGE_TXABORT));
-    EXPECT_FALSE(GetOverlappedResult(port, &other, &n, TRUE));
+    EXPECT_FALSE(GetOverlappedResult(port, &other, &n, FALSE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
     // Closing the port ends whatever is still pending; the records tell.
     ArmPendingWait();
@@ -135,7 +135,7 @@ TEST_F(OverlappedTest, WhatEndsPendingReadsAndWrites) {
     ASSERT_TRUE(CloseHandle(port));
     for (OVERLAPPED* record : {&ov, &other}) {
         SetLastError(0);
-        EXPECT_FALSE(GetOverlappedResult(port, record, &n, TRUE));
+        EXPECT_FALSE(GetOverlappedResult(port, record, &n, FALSE));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
     }
     EXPECT_EQ(mask, 0u);
