@@ -326,6 +326,7 @@ TEST_F(LinkTest, ALineDecodedDuringTheStopReachesTheHostBeforeTheRelease) {
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ("SetGpsNaviInfo", calls[calls.size() - 2]);
     EXPECT_EQ("ReleaseGpsNavi", calls.back());
+    EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "ReleaseGpsNavi"));
     EXPECT_STREQ("123519", m_host.LastRecord().szTime);
 }
 
