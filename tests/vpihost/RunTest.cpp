@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "JsonLines.h"
@@ -226,6 +227,25 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
         EXPECT_NE(std::string::npos, err.find(c.message)) << err;
         EXPECT_EQ("", run.Out());
     }
+}
+
+TEST_F(VpihostRun, SecondRunOnTheSameDeviceIsToldItIsInUse) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(0, grantpt(master));
+    ASSERT_EQ(0, unlockpt(master));
+    const std::string device = ptsname(master);
+    ChildProcess first(m_program, With({"--device", device, "--duration", "20"}));
+    for (int i = 0; i < 500 && first.Err().find("reading from") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_NE(std::string::npos, first.Err().find("reading from")) << first.Err();
+
+    ChildProcess second(m_program, With({"--device", device, "--quiet"}));
+    EXPECT_EQ(5, second.Wait());
+    EXPECT_EQ("vpihost: " + device + " is in use by another program\n", second.Err());
+    first.Signal(SIGINT);
+    EXPECT_EQ(0, first.Wait(10000)) << first.Err();
+    close(master);
 }
 
 TEST_F(VpihostRun, AboutShowsTheBoxAndClosesAgain) {

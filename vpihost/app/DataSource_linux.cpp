@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <win32_control.h>
 
@@ -66,6 +67,14 @@ bool DataSource::Prepare(const Options& o, bool sony, std::string* error) {
         // Tried here once, so that a missing or busy device is one clear
         // line rather than the dialog's refusal.
         int fd = open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        // A port that another program holds: its exclusive mode refuses the
+        // open, or its lock (which every opener through the stand-in takes)
+        // is taken.
+        if ((fd < 0 && errno == EBUSY) || (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)) {
+            if (fd >= 0) close(fd);
+            *error = o.device + " is in use by another program";
+            return false;
+        }
         if (fd < 0) {
             *error = "cannot open the device " + o.device + ": " + strerror(errno);
             return false;
