@@ -374,8 +374,11 @@ BOOL SerialPort::Result(LPOVERLAPPED ov, LPDWORD done, BOOL wait) {
             Finish(*op, ERROR_GEN_FAILURE);
             continue;
         }
-        if (wait && op->looked && op->kind != Kind::kRead) {
-            op->looked = false;  // a read may have a time-out to compute
+        // Start has just looked: unless another caller has moved an arrival
+        // in since, the poll alone tells whether anything changed. (A read
+        // looks again, for its time-outs.)
+        if (wait && op->looked && op->kind != Kind::kRead && !m_rxEvent) {
+            op->looked = false;
         } else if (Progress(*op, &deadline)) {
             continue;
         }
