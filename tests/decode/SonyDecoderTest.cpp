@@ -15,8 +15,10 @@ struct SonyRecord {
     char cSatellites = '7';
     char cDatum = 'A';
 
+    // The columns nothing reads hold digits, so that a column read one
+    // character too early or too far reads a wrong number.
     std::string Text() const {
-        std::string line(63, '-');
+        std::string line(63, '8');
         auto put = [&line](size_t nColumn, const std::string& text) { line.replace(nColumn, text.size(), text); };
         put(0, "SONY");
         put(13, pszTime);
@@ -53,6 +55,7 @@ TEST_F(SonyDecodeTest, DecodesEveryColumn) {
     EXPECT_EQ(r.dCourse, 90.0);
     EXPECT_EQ(r.nSatellites, 7);
     EXPECT_EQ(r.nDatum, 0);
+    EXPECT_EQ(viewQueries, 1u);
     // Never written in Sony mode.
     EXPECT_EQ(r.dAltitude, 0.0);
     EXPECT_EQ(r.szDate[0], '\0');
