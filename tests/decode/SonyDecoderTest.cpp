@@ -116,11 +116,18 @@ TEST_F(SonyDecodeTest, CourseHoldWithThresholdFive) {
     EXPECT_EQ(Decode("$GPVTG,10,T,,M,,N,1,K").dCourse, 200.0);
 }
 
+// Digits on both sides of every number, the hemisphere columns included.
 TEST_F(SonyDecodeTest, ColumnsDoNotRunIntoTheirNeighbours) {
     SonyRecord record;
+    record.cLatLetter = '1';
+    record.cLonLetter = '2';
     record.pszSpeed = "12.";
     record.pszCourse = "345";
     tagGPSNAVIINFO r = Decode(record.Text());
+    EXPECT_STREQ(r.szTime, "123519");
+    ASSERT_EQ(host.packedArguments.size(), 2u);
+    EXPECT_BITS(host.packedArguments[0], 3540123.0 * 0.00001);
+    EXPECT_BITS(host.packedArguments[1], 13944567.0 * 0.00001);
     EXPECT_EQ(r.dSpeed, 12.0);
     EXPECT_EQ(r.dCourse, 345.0);
 }
