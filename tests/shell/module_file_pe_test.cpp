@@ -39,7 +39,8 @@ std::vector<std::string> ExportedNames(const std::vector<unsigned char>& data) {
         for (size_t i = 0; i < sections; ++i) {
             size_t header = table + 40 * i;
             auto virtualSize = ReadAt<uint32_t>(data, header + 8), address = ReadAt<uint32_t>(data, header + 12);
-            if (rva >= address && rva < address + virtualSize) return rva - address + ReadAt<uint32_t>(data, header + 20);
+            if (rva >= address && rva < address + virtualSize)
+                return rva - address + ReadAt<uint32_t>(data, header + 20);
         }
         return data.size();
     };
