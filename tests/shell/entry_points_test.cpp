@@ -112,13 +112,14 @@ TEST(MenuCallbackTest, StateQueryAnswersZeroOnlyWhileALinkExists) {
 TEST(MenuCallbackTest, OtherCodesDoNothing) {
     RecordingHost host;
     CGPSComm* link = nullptr;
-    for (int pass = 0; pass < 2; ++pass) {
+    while (true) {
         long state = 7;
         for (int code : {0, 99, 102, 506, -1}) EXPECT_EQ(0, MenuCallback(code, 0, reinterpret_cast<long>(&state)));
         for (int code : {0, 100, 101, 505, 507, -1}) EXPECT_EQ(0, HookCallback(code, 0, 0)) << code;
         EXPECT_EQ(7, state);
-        EXPECT_EQ(link, g_pGPSComm);
+        ASSERT_EQ(link, g_pGPSComm);  // a stopped link is gone
         EXPECT_TRUE(host.Calls().empty());
+        if (link) break;
         link = new CGPSComm;
         link->m_bRunning.store(1);
         g_pGPSComm = link;
