@@ -18,12 +18,13 @@ inline void ResetRecord() {
 }
 
 // Bits 0-1: protocol (0, 1, -1, 2); bit 2: local time; bits 3-5: course-hold
-// threshold -1 to 6.
+// threshold -1 to 6; bit 6: any talker.
 inline void Configure(uint8_t bConfig, CGPSComm* pComm, CheckingHost* pHost) {
     static const int anProtocols[4] = {0, 1, -1, 2};
     pComm->m_nProtocol = anProtocols[bConfig & 3];
     pHost->nLocalTime = (bConfig >> 2) & 1;
     pComm->m_nFixSpeed = ((bConfig >> 3) & 7) - 1;
+    pComm->m_bAnyTalker = (bConfig >> 6) & 1;
 }
 
 // A half-hour zone exercises the carry of the minutes.

@@ -1,6 +1,7 @@
 // DecodeLine: one complete receiver line into g_GpsNaviInfo, then one send to
 // the host. The NMEA 0183 branch and the course hold live here.
 #include <ctype.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "decode/DecodeConstants.h"
@@ -93,7 +94,35 @@ static int IsTokyoDatum(const char* pszName) {
     return 1;
 }
 
+// A sentence that ends with a checksum ("*hh", either case, before the
+// carriage return or the end of the line) must match the XOR of the
+// characters between its '$' and the '*': one changed character would
+// otherwise put a wrong position on the map. A sentence without one passes.
+static int ChecksumFits(const char* pszLine) {
+    size_t nLength = strlen(pszLine);
+    if (nLength > 0 && pszLine[nLength - 1] == '\r') nLength--;
+    if (nLength < 4 || pszLine[nLength - 3] != '*' || !isxdigit((unsigned char)pszLine[nLength - 2]) ||
+        !isxdigit((unsigned char)pszLine[nLength - 1])) {
+        return 1;
+    }
+    unsigned int nSum = 0;
+    for (size_t i = 1; i < nLength - 3; ++i) nSum ^= (unsigned char)pszLine[i];
+    char szDigits[3] = {pszLine[nLength - 2], pszLine[nLength - 1], '\0'};
+    return strtoul(szDigits, nullptr, 16) == nSum;
+}
+
+// "$GP" and the sentence type; with any talker also '$', two upper-case
+// letters and the type ("$GNRMC", "$GLGGA", ...).
+static int IsSentence(const char* pszId, const char* pszType, int bAnyTalker) {
+    if (pszId[0] != '$') return 0;
+    int bTalker = (pszId[1] == 'G' && pszId[2] == 'P') ||
+                  (bAnyTalker && pszId[1] >= 'A' && pszId[1] <= 'Z' && pszId[2] >= 'A' && pszId[2] <= 'Z');
+    return bTalker && strcmp(pszId + 3, pszType) == 0;
+}
+
 void CGPSComm::DecodeNmea() {
+    if (!ChecksumFits(m_szLine)) return;
+
     // Fields begin behind the first comma; a line without one has only empty
     // fields, its cursor resting on the terminating NUL.
     char* pCursor = strchr(m_szLine, ',');
@@ -104,14 +133,14 @@ void CGPSComm::DecodeNmea() {
     char szScratch[NT_FIELD_SIZE];
     NmeaPosition position;
 
-    if (strcmp(m_szLine, "$GPGLL") == 0) {
+    if (IsSentence(m_szLine, "GLL", m_bAnyTalker)) {
         ReadPosition(&pCursor, &position);
         TakeTime(&pCursor);
         StorePosition(&position);
         ApplySatelliteFallback(&position);
-    } else if (strcmp(m_szLine, "$GPGSA") == 0) {
+    } else if (IsSentence(m_szLine, "GSA", m_bAnyTalker)) {
         // Carries nothing the record holds.
-    } else if (strcmp(m_szLine, "$GPGGA") == 0) {
+    } else if (IsSentence(m_szLine, "GGA", m_bAnyTalker)) {
         TakeTime(&pCursor);
         ReadPosition(&pCursor, &position);
         StorePosition(&position);
@@ -119,7 +148,7 @@ void CGPSComm::DecodeNmea() {
         g_GpsNaviInfo.nSatellites = GetFieldInt(&pCursor);
         GetFieldDouble(&pCursor);  // horizontal dilution
         g_GpsNaviInfo.dAltitude = GetFieldDouble(&pCursor);
-    } else if (strcmp(m_szLine, "$GPVTG") == 0) {
+    } else if (IsSentence(m_szLine, "VTG", m_bAnyTalker)) {
         g_GpsNaviInfo.dCourse = GetFieldDouble(&pCursor);
         // Reference letter, magnetic course and letter, knots and letter.
         for (int i = 0; i < 5; ++i) {
@@ -127,7 +156,7 @@ void CGPSComm::DecodeNmea() {
         }
         g_GpsNaviInfo.dSpeed = GetFieldDouble(&pCursor);
         HoldCourse();
-    } else if (strcmp(m_szLine, "$GPRMC") == 0) {
+    } else if (IsSentence(m_szLine, "RMC", m_bAnyTalker)) {
         TakeTime(&pCursor);
         GetField(&pCursor, szScratch);  // status: a void fix is decoded too
         ReadPosition(&pCursor, &position);

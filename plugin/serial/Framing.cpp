@@ -1,4 +1,5 @@
-// Sentence framing: cutting the received byte stream at start markers.
+// Sentence framing: cutting the received byte stream into sentences at line
+// feeds and start markers.
 #include <string.h>
 
 #include "serial/GPSComm.h"
@@ -8,6 +9,15 @@ static int BoundedLength(const char* psz, int nMax) {
     int n = 0;
     while (n < nMax && psz[n] != '\0') n++;
     return n;
+}
+
+// First start marker ("$", or "SONY" for protocol 1) at index 1 or later
+// that begins before nEnd; 0 when there is none.
+static int FindMarker(const char* pszText, int nEnd, int nProtocol) {
+    for (int i = 1; i < nEnd; i++) {
+        if (nProtocol == 1 ? strncmp(pszText + i, "SONY", 4) == 0 : pszText[i] == '$') return i;
+    }
+    return 0;
 }
 
 int CutSentence(char* pszBuffer, const char* pszChunk, char* pszSentence, int nBufferSize, int nSentenceSize,
@@ -32,14 +42,19 @@ int CutSentence(char* pszBuffer, const char* pszChunk, char* pszSentence, int nB
     nHave += nChunk;
     pszBuffer[nHave] = '\0';
 
-    // Index 0 is never a cut point: the buffer starts with the marker of the
-    // sentence under way.
-    if (nHave < 2) return 0;
-    const char* pszMarker = (nProtocol == 1) ? "SONY" : "$";
-    const char* pFound = strstr(pszBuffer + 1, pszMarker);
-    if (!pFound) return 0;
+    // A sentence ends just behind its line feed, so that its record goes out
+    // when the line feed arrives, not when the next sentence begins. Without
+    // a line feed it ends at the next start marker; index 0 is never a marker
+    // cut point, the buffer starts with the marker of the sentence under way.
+    if (nHave < 1) return 0;
+    const char* pFeed = strchr(pszBuffer, '\n');
+    int nEnd = pFeed ? (int)(pFeed - pszBuffer) + 1 : nHave;
+    int nCut = FindMarker(pszBuffer, nEnd, nProtocol);
+    if (nCut == 0) {
+        if (!pFeed) return 0;
+        nCut = nEnd;
+    }
 
-    int nCut = (int)(pFound - pszBuffer);
     int nCopy = nCut < nSentenceSize - 1 ? nCut : nSentenceSize - 1;
     memcpy(pszSentence, pszBuffer, (size_t)nCopy);
     pszSentence[nCopy] = '\0';

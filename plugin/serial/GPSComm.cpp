@@ -14,7 +14,8 @@ CGPSComm::CGPSComm()
       m_nLineLength(0),
       m_dHeldCourse(0.0),
       m_bCourseHeld(0),
-      m_nFixSpeed(-1) {
+      m_nFixSpeed(-1),
+      m_bAnyTalker(0) {
     memset(m_szPort, 0, sizeof m_szPort);
     strcpy(m_szPort, "COM1");
     memset(m_szLine, 0, sizeof m_szLine);

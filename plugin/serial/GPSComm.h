@@ -48,6 +48,8 @@ public:
     double m_dHeldCourse;
     int m_bCourseHeld;
     int m_nFixSpeed;
+    // 1: the position sentences are taken from any talker, not only "$GP".
+    int m_bAnyTalker;
 
 private:
     void DecodeNmea();

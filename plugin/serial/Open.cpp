@@ -19,6 +19,7 @@ static const char kKey3DView[] = "GPSNavi 3DView";
 static const char kKeyRecord[] = "GPSNavi Record";
 static const char kKeySampling[] = "GPSNavi Sampling";
 static const char kKeyFixSpeed[] = "GPSNavi FixSpeed";
+static const char kKeyAnyTalker[] = "GPSNavi AnyTalker";
 
 int CGPSComm::Open() {
     CGPSNaviStartDlg dlg(nullptr);
@@ -58,6 +59,7 @@ int CGPSComm::Open() {
     m_dHeldCourse = 0.0;
     m_bCourseHeld = 0;
     m_nFixSpeed = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeyFixSpeed, -1));
+    m_bAnyTalker = VPI_GetProfileInt(g_nPluginId, kKeyAnyTalker, 0) == 1 ? 1 : 0;
 
     dcb.EvtChar = 0x0A;
     SetCommState(m_hComm, &dcb);

@@ -14,9 +14,10 @@
 UINT ReceiverThread(LPVOID pParam);
 
 // Appends pszChunk to the accumulated text in pszBuffer and cuts the first
-// sentence, the text before the next start marker ("$", or "SONY" for
-// protocol 1) found from index 1 on, into pszSentence (at most
-// nSentenceSize - 1 characters). 1 when a sentence was cut, 0 otherwise.
+// sentence into pszSentence (at most nSentenceSize - 1 characters): the text
+// up to and including the first line feed, or before the next start marker
+// ("$", or "SONY" for protocol 1) found from index 1 on, whichever ends
+// first. 1 when a sentence was cut, 0 otherwise.
 // A chunk that does not fit pushes the oldest accumulated text out.
 int CutSentence(char* pszBuffer, const char* pszChunk, char* pszSentence, int nBufferSize, int nSentenceSize,
                 int nProtocol);

@@ -79,7 +79,7 @@ TEST_F(DecodeTest, GllWorkedExampleWithWestAndSouth) {
 }
 
 TEST_F(DecodeTest, LowerCaseHemispheresNegate) {
-    tagGPSNAVIINFO r = Decode("$GPGGA,123519,4807.038,s,01131.000,w,1,08,0.9,545.4,M,46.9,M,,*47");
+    tagGPSNAVIINFO r = Decode("$GPGGA,123519,4807.038,s,01131.000,w,1,08,0.9,545.4,M,46.9,M,,*48");
     EXPECT_BITS(r.dLatitude, -48.1173);
     EXPECT_BITS(r.dLongitude, -11.516666666666667);
     r = Decode("$GPRMC,123519,A,4807.038,n,01131.000,e,0,0,230394");
@@ -93,14 +93,14 @@ TEST_F(DecodeTest, RmcKnotsFactorIsOnePointEightFiveFive) {
 }
 
 TEST_F(DecodeTest, RmcStatusIsNotTested) {
-    tagGPSNAVIINFO r = Decode("$GPRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
+    tagGPSNAVIINFO r = Decode("$GPRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*7D");
     EXPECT_BITS(r.dLatitude, 48.1173);
     EXPECT_BITS(r.dCourse, 84.4);
 }
 
 TEST_F(DecodeTest, RmcWithFourDigitYearAndWithShortDate) {
     EXPECT_STREQ(Decode("$GPRMC,1,A,,,,,,,07122026").szDate, "261207");
-    EXPECT_STREQ(Decode("$GPRMC,1,A,,,,,,,071226*4F").szDate, "261207");
+    EXPECT_STREQ(Decode("$GPRMC,1,A,,,,,,,071226*17").szDate, "261207");
     // A date too short to be one leaves nine NULs, not a stale date.
     tagGPSNAVIINFO r = Decode("$GPRMC,1,A,,,,,,,0712");
     EXPECT_EQ(memcmp(r.szDate, "\0\0\0\0\0\0\0\0\0\0\0\0", 12), 0);
@@ -109,11 +109,63 @@ TEST_F(DecodeTest, RmcWithFourDigitYearAndWithShortDate) {
 TEST_F(DecodeTest, SentencesThatCarryNothingSendTheRecordUnchanged) {
     tagGPSNAVIINFO before = Decode(kGga);
     for (const char* pszLine :
-         {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39", "$GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39*71",
+         {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39", "$GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39*49",
           "$GNRMC,001031.00,A,4404.13993,N,12118.86023,W,0.146,,100117,,,A*7B", "$GLGGA,1,2,N,3,E,1,2,3,4",
-          "$gpgga,123519,4807.038,N,01131.000,E,1,02,0.9,545.4", "", "\r", "$", "garbage", "$GPGG"}) {
+          "$gpgga,123519,4807.038,N,01131.000,E,1,02,0.9,545.4", "", "\r", "$", "garbage", "$GPGG",
+          // Checksums that do not fit: one digit changed (1 degree of latitude),
+          // a wrong one in lower case, a wrong one before the carriage return.
+          "$GPGGA,123519,4907.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
+          "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6b",
+          "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*49\r", "$PGRMM,Tokyo*1C", "$*47"}) {
         tagGPSNAVIINFO r = Decode(pszLine);
         EXPECT_TRUE(SameBytes(r, before)) << pszLine;
+    }
+}
+
+// The same lines with other talkers than "$GP" refused (the default) and
+// taken: each line is either sent unchanged or decoded exactly as its "$GP"
+// form. A checksum that fits, in either case, or none at all lets it pass.
+TEST_F(DecodeTest, ChecksumsAndTalkers) {
+    const char kGnRmc[] = "$GNRMC,001031.00,A,4404.13993,N,12118.86023,W,0.146,,100117,,,A*7B";
+    const char kGpRmc[] = "$GPRMC,001031.00,A,4404.13993,N,12118.86023,W,0.146,,100117,,,A*65";
+    struct Row {
+        const char* pszLine;
+        const char* pszAsGp;
+        int bDecodedByDefault;
+        int bDecodedWithAnyTalker;
+    };
+    const Row rows[] = {
+        {kGga, kGga, 1, 1},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r", kGga, 1, 1},
+        {"$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6a", kRmc, 1, 1},
+        {kGll, kGll, 1, 1},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", kGga, 1, 1},
+        {"$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6", kRmc, 1, 1},
+        {kGnRmc, kGpRmc, 0, 1},
+        {"$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*59", kGga, 0, 1},
+        {"$BDGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*56", kGga, 0, 1},
+        {"$GLGLL,4916.45,N,12311.12,W,225444,A*2D", kGll, 0, 1},
+        {"$GAVTG,054.7,T,034.4,M,005.5,N,010.2,K*59", kVtg, 0, 1},
+        {"$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", nullptr, 0, 0},
+        {"$GnRMC,001031.00,A,4404.13993,N,12118.86023,W,0.146,,100117,,,A*5B", nullptr, 0, 0},
+        {"$GNGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39*57", nullptr, 0, 0},
+        {"$PGRMM,TOKYO", "$PGRMM,TOKYO", 1, 1},
+        {"$GNRMM,TOKYO", nullptr, 0, 0},
+    };
+    const tagGPSNAVIINFO fresh = g_GpsNaviInfo;
+    for (int bAnyTalker : {0, 1}) {
+        for (const Row& row : rows) {
+            g_GpsNaviInfo = fresh;
+            comm.m_bAnyTalker = 0;
+            tagGPSNAVIINFO expected = fresh;
+            if (bAnyTalker ? row.bDecodedWithAnyTalker : row.bDecodedByDefault) {
+                expected = Decode(row.pszAsGp);
+                ASSERT_FALSE(SameBytes(expected, fresh)) << row.pszAsGp;
+            }
+            g_GpsNaviInfo = fresh;
+            comm.m_bAnyTalker = bAnyTalker;
+            EXPECT_TRUE(SameBytes(Decode(row.pszLine), expected)) << row.pszLine << " any talker " << bAnyTalker;
+        }
     }
 }
 
@@ -187,7 +239,7 @@ TEST_F(DecodeTest, NegativeThresholdShowsEveryCourseAndRemembersNothing) {
 }
 
 TEST_F(DecodeTest, DatumSpellings) {
-    for (const char* pszTokyo : {"$PGRMM,Tokyo*1C", "$PGRMM,TOKYO", "$PGRMM,tokyo", "$PGRMM,TOKYO MEAN"}) {
+    for (const char* pszTokyo : {"$PGRMM,Tokyo*2F", "$PGRMM,TOKYO", "$PGRMM,tokyo", "$PGRMM,TOKYO MEAN"}) {
         EXPECT_EQ(Decode(pszTokyo).nDatum, 1) << pszTokyo;
         EXPECT_EQ(Decode(kRmc).nDatum, 1) << "other sentences keep the datum";
     }
@@ -198,7 +250,7 @@ TEST_F(DecodeTest, DatumSpellings) {
 }
 
 TEST_F(DecodeTest, IdentifierIsTheFirstSixCharactersWhereverTheFirstCommaIs) {
-    tagGPSNAVIINFO r = Decode("$GPGGAXYZ,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47");
+    tagGPSNAVIINFO r = Decode("$GPGGAXYZ,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*1C");
     EXPECT_STREQ(r.szTime, "123519");
     EXPECT_BITS(r.dLatitude, 48.1173);
     EXPECT_EQ(r.nSatellites, 8);

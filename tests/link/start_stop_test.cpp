@@ -94,8 +94,9 @@ TEST_F(LinkTest, StartSavesTheSixKeysInOrderResetsTheRecordAndStartsNavigation) 
         if (call.rfind("GetProfileInt ", 0) == 0) reads.push_back(call.substr(14));
     std::vector<std::string> expectedReads = {"GPSNavi CommPort", "GPSNavi Protcol", "GPSNavi Centering",
                                               "GPSNavi 3DView",   "GPSNavi Record",  "GPSNavi Sampling",
-                                              "GPSNavi FixSpeed"};
+                                              "GPSNavi FixSpeed", "GPSNavi AnyTalker"};
     EXPECT_EQ(expectedReads, reads);
+    EXPECT_EQ(0, g_pGPSComm->m_bAnyTalker);
 
     ASSERT_GE(m_host.RecordCount(), 1u);
     EXPECT_TRUE(AllZeroBut(m_host.records[0], 5));
@@ -186,6 +187,16 @@ TEST_F(LinkTest, SentencesReachTheHostWhileTheLinkRuns) {
     EXPECT_EQ("ReleaseGpsNavi", m_host.Calls().back());
     ASSERT_TRUE(m_pty.Write(std::string(kGga) + "$"));
     EXPECT_FALSE(m_host.WaitForRecords(count + 1, 200));  // no record after the release
+}
+
+TEST_F(LinkTest, AnyTalkerFromTheProfileTakesOtherTalkers) {
+    m_host.profile["GPSNavi AnyTalker"] = 1;
+    ChooseMenu();
+    ASSERT_NE(nullptr, g_pGPSComm);
+    EXPECT_EQ(1, g_pGPSComm->m_bAnyTalker);
+    ASSERT_TRUE(m_pty.Write("$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*59\r\n"));
+    ASSERT_TRUE(m_host.WaitForRecords(2));
+    EXPECT_DOUBLE_EQ(48.1173, m_host.LastRecord().dLatitude);
 }
 
 TEST_F(LinkTest, NoReceiverTypeDecodesNothingButSendsEveryLine) {

@@ -51,21 +51,20 @@ private:
     char m_sentence[RECEIVER_SENTENCE_SIZE + kGuard];
 };
 
-TEST(FramingTest, CutsAtTheNextStartMarker) {
+TEST(FramingTest, CutsBehindTheLineFeedOrAtTheNextMarkerWhicheverComesFirst) {
     Framer f;
-    EXPECT_TRUE(f.Cut("$GPGGA,1*00\r\n$GPRMC,2"));
-    EXPECT_EQ(f.Sentence(), "$GPGGA,1*00\r\n");
-    EXPECT_EQ(f.Held(), "$GPRMC,2");
+    EXPECT_EQ(f.Feed("$GPGGA,1*00\r\n"), (std::vector<std::string>{"$GPGGA,1*00\r\n"}));
+    EXPECT_EQ(f.Held(), "");
+    EXPECT_EQ(f.Feed("$A,1$B,2\r\nxy$C\n\n$D"), (std::vector<std::string>{"$A,1", "$B,2\r\n", "xy", "$C\n", "\n"}));
+    EXPECT_EQ(f.Held(), "$D");
 }
 
 TEST(FramingTest, MarkerAtIndexZeroIsNoCutPoint) {
     Framer f;
-    EXPECT_FALSE(f.Cut("$GPGGA,1*00\r\n"));
-    EXPECT_EQ(f.Held(), "$GPGGA,1*00\r\n");
-    EXPECT_FALSE(f.Cut(""));
-    EXPECT_TRUE(f.Cut("$"));
+    EXPECT_FALSE(f.Cut("$GPGGA,1*00\r"));
+    EXPECT_TRUE(f.Cut("\n"));
     EXPECT_EQ(f.Sentence(), "$GPGGA,1*00\r\n");
-    EXPECT_EQ(f.Held(), "$");
+    EXPECT_FALSE(f.Cut("$"));
     EXPECT_FALSE(f.Cut("x"));
     EXPECT_TRUE(f.Cut("$")) << "a marker right behind index 0 is one";
     EXPECT_EQ(f.Sentence(), "$x");
@@ -95,14 +94,14 @@ TEST(FramingTest, ReceptionBeginningMidSentenceCutsTheTailFirst) {
 
 TEST(FramingTest, SonyRecordsNeedAllFourLetters) {
     Framer f(1);
-    EXPECT_FALSE(f.Cut("SONY,1,2\r\nSON"));
+    EXPECT_FALSE(f.Cut("SONY,1,2SON"));
     EXPECT_FALSE(f.Cut("")) << "three letters are not enough";
-    EXPECT_TRUE(f.Cut("Y,3"));
-    EXPECT_EQ(f.Sentence(), "SONY,1,2\r\n");
-    EXPECT_EQ(f.Held(), "SONY,3");
+    EXPECT_TRUE(f.Cut("Y,3\r"));
+    EXPECT_EQ(f.Sentence(), "SONY,1,2");
+    EXPECT_EQ(f.Feed("\n"), (std::vector<std::string>{"SONY,3\r\n"}));
 
     Framer g(1);
-    EXPECT_FALSE(g.Cut("SONY,1$GPGGA\r\n$x sony SONx"));  // '$' and other cases are no markers
+    EXPECT_FALSE(g.Cut("SONY,1$GPGGA\r$x sony SONx"));  // '$' and other cases are no markers
     Framer n(0);
     EXPECT_FALSE(n.Cut("$GPGGA,SONY,SONY"));  // and "SONY" is none for NMEA
 }
@@ -174,10 +173,12 @@ TEST(FramingTest, RandomChunksLoseNothingAndStayInBounds) {
         for (const std::string& s : f.Feed(chunk)) {
             ASSERT_LT(s.size(), 256u);
             ASSERT_EQ(s.find('$', 1), std::string::npos) << "each sentence ends at the next marker";
+            ASSERT_TRUE(s.find('\n') == std::string::npos || s.find('\n') == s.size() - 1) << "or behind a line feed";
             cut += s;
         }
         ASSERT_LT(f.Held().size(), 1280u);
         ASSERT_TRUE(f.Held().empty() || f.Held().find('$', 1) == std::string::npos);
+        ASSERT_EQ(f.Held().find('\n'), std::string::npos);
     }
     // Markers are frequent, so no sentence was over-long and nothing dropped.
     EXPECT_EQ(cut + f.Held(), fed);

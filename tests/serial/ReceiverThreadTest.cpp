@@ -11,14 +11,15 @@ IMPLEMENT_DYNAMIC(CNotALink, CObject)
 
 using ReceiverThreadTest = ReceiverTest;
 
-TEST_F(ReceiverThreadTest, SentencesReachTheHostOnceTheNextOneBegins) {
+TEST_F(ReceiverThreadTest, SentencesReachTheHostAtTheirLineFeed) {
     Open();
     Start();
-    ASSERT_TRUE(pty.Write(Gga(1) + Gga(2) + Gga(3)));
+    std::string text = Gga(1) + Gga(2) + Gga(3);
+    ASSERT_TRUE(pty.Write(text.substr(0, text.size() - 1)));
     ASSERT_TRUE(WaitForTime("000002"));
     Pause(100);
-    EXPECT_EQ(Times(), (std::vector<std::string>{"000001", "000002"})) << "the last one waits for a marker";
-    ASSERT_TRUE(pty.Write("$"));
+    EXPECT_EQ(Times(), (std::vector<std::string>{"000001", "000002"})) << "the last one waits for its line feed";
+    ASSERT_TRUE(pty.Write("\n"));
     ASSERT_TRUE(WaitForTime("000003"));
     EXPECT_EQ(host.RecordCount(), 3u);
     EXPECT_EQ(Stop() < 1000, true);
@@ -110,14 +111,14 @@ TEST_F(ReceiverThreadTest, ReceptionBeginningMidSentence) {
     EXPECT_EQ(host.records[0].dLatitude, 0.0);
 }
 
-TEST_F(ReceiverThreadTest, SonyReceiverGetsItsStartCommandAndIsCutAtSony) {
+TEST_F(ReceiverThreadTest, SonyReceiverGetsItsStartCommandAndRecordsAtTheirLineFeed) {
     Open(1);
     Start();
     EXPECT_EQ(pty.Read(5), "@DMS\n");
-    ASSERT_TRUE(pty.Write("SONY first record\r\nSON"));
+    ASSERT_TRUE(pty.Write("SONY first record\r"));
     Pause(150);
-    EXPECT_EQ(host.RecordCount(), 0u) << "three letters of the next marker are not enough";
-    ASSERT_TRUE(pty.Write("Y"));
+    EXPECT_EQ(host.RecordCount(), 0u) << "a record waits for its line feed";
+    ASSERT_TRUE(pty.Write("\n"));
     ASSERT_TRUE(host.WaitForRecords(1));
     Pause(50);
     EXPECT_EQ(host.RecordCount(), 1u);

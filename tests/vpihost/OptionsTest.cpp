@@ -27,7 +27,7 @@ std::string Refusal(std::vector<std::string> args) {
 TEST(Options, EveryOptionReachesItsField) {
     Options o = Parse({"--module",    "m.vpl",    "--host-version", "7419",       "--port",      "3",
                        "--receiver",  "sony",     "--interval",     "10",         "--no-center", "--3d",
-                       "--no-record", "--baud",   "19200",          "--profile",  "p.ini",       "--local-time",
+                       "--no-record", "--any-talker", "--baud",   "19200",          "--profile",  "p.ini",       "--local-time",
                        "--replay",    "log.nmea", "--fast",         "--json",     "--gpx",       "t.gpx",
                        "--svg",       "t.svg",    "--quiet",        "--duration", "2.5"});
     EXPECT_EQ("m.vpl", o.modulePath);
@@ -38,6 +38,9 @@ TEST(Options, EveryOptionReachesItsField) {
     EXPECT_EQ(0, o.center);
     EXPECT_EQ(1, o.view3d);
     EXPECT_EQ(0, o.record);
+    EXPECT_EQ(1, o.anyTalker);
+    EXPECT_EQ(0, Parse({"--no-any-talker"}).anyTalker);
+    EXPECT_EQ(-1, Parse({}).anyTalker);
     EXPECT_EQ(19200, o.baud);
     EXPECT_EQ("p.ini", o.profilePath);
     EXPECT_TRUE(o.localTime);

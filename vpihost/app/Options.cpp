@@ -58,6 +58,8 @@ const char* UsageText() {
            "  --interval N         display update interval in seconds\n"
            "  --center, --no-center, --3d, --no-3d, --record, --no-record\n"
            "  --baud N             line speed, set through the line-settings button\n"
+           "  --any-talker         take $GNRMC, $GNGGA ... too (multi-system receivers); stored\n"
+           "  --no-any-talker      only $GP sentences again (the module's default); stored\n"
            "Data source:\n"
            "  --device PATH        serial device behind the COM port (Linux)\n"
            "  --simulate nmea|sony a simulated receiver on a pseudo-terminal (Linux)\n"
@@ -121,6 +123,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string*
             o->view3d = arg == "--3d";
         } else if (arg == "--record" || arg == "--no-record") {
             o->record = arg == "--record";
+        } else if (arg == "--any-talker" || arg == "--no-any-talker") {
+            o->anyTalker = arg == "--any-talker";
         } else if (arg == "--baud") {
             if (!value(&v)) return false;
             if (!ParseInt(v, 50, 4000000, &o->baud)) {

@@ -17,6 +17,7 @@ struct Options {
     int center = -1;   // -1: as stored, 0 off, 1 on
     int view3d = -1;
     int record = -1;
+    int anyTalker = -1;       // -1: as stored; stored as "GPSNavi AnyTalker"
     int baud = 0;             // 0: the receiver type's default
     std::string profilePath;  // empty: the default place
     bool localTime = false;

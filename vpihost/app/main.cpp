@@ -229,6 +229,11 @@ int Run(const Options& o) {
         return kExitUsage;
     }
     Status("profile " + profilePath + " [" + IniProfile::SectionName(kPluginId) + "]");
+    // The module reads this key but has no dialog field for it.
+    if (o.anyTalker >= 0 && !profile.SetInt(kPluginId, "GPSNavi AnyTalker", o.anyTalker, &error)) {
+        ErrorLine(error);
+        return kExitUsage;
+    }
 
     DataSource source;
     if (!o.about) {
