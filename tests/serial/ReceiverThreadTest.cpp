@@ -31,7 +31,9 @@ TEST_F(ReceiverThreadTest, TwoSentencesInOneReadAreBothDecodedAtOnce) {
     Pause(20);
     Start();
     ASSERT_TRUE(WaitForTime("000012"));
+#ifndef _WIN32
     EXPECT_EQ(Counters().reads, 1u) << "one read brought both";
+#endif
     EXPECT_EQ(Times(), (std::vector<std::string>{"000011", "000012"}));
     tagGPSNAVIINFO last = host.LastRecord();
     EXPECT_NEAR(last.dLatitude, 35.65, 1e-9);
@@ -118,13 +120,17 @@ TEST_F(ReceiverThreadTest, StopRightAfterStartNeverHangs) {
 
 TEST_F(ReceiverThreadTest, NullPointerOrForeignObjectEndsAtOnce) {
     Open();
+#ifndef _WIN32
     W32SerialCounters before = Counters();
+#endif
     EXPECT_EQ(ReceiverThread(nullptr), 0xFFFFFFFFu);
     CNotALink other;
     EXPECT_EQ(ReceiverThread(&other), 0xFFFFFFFFu);
+#ifndef _WIN32
     W32SerialCounters after = Counters();
     EXPECT_EQ(after.waits, before.waits);
     EXPECT_EQ(after.reads, before.reads);
+#endif
     EXPECT_EQ(W32CountHandles(), handlesBefore + 1) << "nothing was created beside the port";
 }
 
@@ -134,16 +140,20 @@ TEST_F(ReceiverThreadTest, IdleLineCostsNoCpu) {
     ASSERT_TRUE(pty.Write(Gga(1) + "$"));
     ASSERT_TRUE(WaitForTime("000001"));
     Pause(50);
-    W32SerialCounters before = Counters();
     double cpuBefore = ThreadCpuMilliseconds();
+#ifndef _WIN32
+    W32SerialCounters before = Counters();
     Pause(400);
     W32SerialCounters after = Counters();
-    double cpuAfter = ThreadCpuMilliseconds();
     EXPECT_EQ(after.waits, before.waits);
     EXPECT_EQ(after.wakeups, before.wakeups) << "the thread blocks while the line is idle";
-    EXPECT_LT(cpuAfter - cpuBefore, 5.0);
+#else
+    Pause(400);
+#endif
+    EXPECT_LT(ThreadCpuMilliseconds() - cpuBefore, 5.0);
 }
 
+#ifndef _WIN32  // a closed COM handle does not hang up the line
 TEST_F(ReceiverThreadTest, DeviceClosedMidStreamKeepsTheThreadTurningSlowly) {
     Open();
     Start();
@@ -162,5 +172,6 @@ TEST_F(ReceiverThreadTest, DeviceClosedMidStreamKeepsTheThreadTurningSlowly) {
     EXPECT_LT(Stop(), 200);
     EXPECT_EQ(exitCode, 0u);
 }
+#endif
 
 }  // namespace
