@@ -63,7 +63,7 @@ protected:
 #endif
     }
 
-    // Handles the process holds.
+    // Handles the process holds; Wine does not count them (always 0).
     static size_t CountHandles() {
 #ifdef _WIN32
         DWORD count = 0;

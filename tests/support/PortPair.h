@@ -16,6 +16,7 @@ using PortPair = PtyPair;
 #else
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -28,6 +29,11 @@ public:
         if (!cable || sscanf(cable, "%15s %15s", port, device) != 2 || m_comName != port) return;
         m_device = Open(device, GENERIC_READ | GENERIC_WRITE);
         if (m_device == INVALID_HANDLE_VALUE) return;
+        // 8 data bits, no translation of what the test sends.
+        DCB dcb;
+        memset(&dcb, 0, sizeof dcb);
+        dcb.DCBlength = sizeof dcb;
+        if (!GetCommState(m_device, &dcb) || !BuildCommDCBA("96,N,8,1", &dcb) || !SetCommState(m_device, &dcb)) return;
         // Bytes an earlier test left on the cable, in either direction.
         HANDLE portSide = Open(port, GENERIC_READ | GENERIC_WRITE);
         if (portSide == INVALID_HANDLE_VALUE) return;
@@ -69,16 +75,16 @@ public:
     // bytes.
     std::string Read(size_t atLeast, int timeoutMs = 2000) {
         std::string got;
-        DWORD until = GetTickCount() + static_cast<DWORD>(timeoutMs);
-        while (got.size() < atLeast) {
-            LONG left = static_cast<LONG>(until - GetTickCount());
-            if (left <= 0) break;
-            // Returns as soon as a byte is there, or when the time is up.
-            COMMTIMEOUTS timeouts = {MAXDWORD, MAXDWORD, static_cast<DWORD>(left), 0, 0};
-            SetCommTimeouts(m_device, &timeouts);
+        DWORD start = GetTickCount();
+        // Reads what is queued; Wine does not end a read early on the
+        // "return when a byte arrives" timeouts, so the queue is polled.
+        COMMTIMEOUTS timeouts = {MAXDWORD, 0, 0, 0, 0};
+        SetCommTimeouts(m_device, &timeouts);
+        while (got.size() < atLeast && GetTickCount() - start < static_cast<DWORD>(timeoutMs)) {
             char buffer[256];
             DWORD n = 0;
-            if (!ReadFile(m_device, buffer, sizeof buffer, &n, nullptr) || n == 0) break;
+            if (!ReadFile(m_device, buffer, sizeof buffer, &n, nullptr)) break;
+            if (n == 0) Sleep(5);
             got.append(buffer, n);
         }
         return got;

@@ -59,7 +59,7 @@ const char* UsageText() {
            "  --center, --no-center, --3d, --no-3d, --record, --no-record\n"
            "  --baud N             line speed, set through the line-settings button\n"
            "Data source:\n"
-           "  --device PATH        serial device behind the COM port (Linux)\n"
+           "  --device PATH        serial device behind the COM port (Linux, Wine)\n"
            "  --simulate nmea|sony a simulated receiver on a pseudo-terminal (Linux)\n"
            "  --sim-speed KMH      the simulated car's speed (default 40)\n"
            "  --replay FILE        a recorded log written into a pseudo-terminal (Linux)\n"
