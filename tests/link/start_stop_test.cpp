@@ -182,7 +182,7 @@ TEST_F(LinkTest, SecondStartIsRefusedWhileALinkRuns) {
     EXPECT_EQ(first, g_pGPSComm);
     EXPECT_EQ(1u, m_host.starts.size());
     long state = 9;
-    MenuCallback(101, 0, reinterpret_cast<long>(&state));
+    MenuCallback(101, 0, reinterpret_cast<VPI_LPARAM>(&state));
     EXPECT_EQ(0, state);
 }
 
@@ -214,7 +214,7 @@ TEST_F(LinkTest, StopWhileTheDialogIsOpenLeavesTheStartAlone) {
         HookCallback(506, 0, 0);
         Close();
         underDialog = g_pGPSComm;
-        MenuCallback(101, 0, reinterpret_cast<long>(&state));
+        MenuCallback(101, 0, reinterpret_cast<VPI_LPARAM>(&state));
         DialogDriver::Click(dialog, IDOK);
     });
     EXPECT_NE(nullptr, underDialog);

@@ -70,19 +70,21 @@ TEST(LoadTest, RegistersTheStopHookAndTheMenuItem) {
     EXPECT_EQ(201u, g_nMenuId);
 }
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(tagHOOKENTRY) == 16, "the 32-bit hook entry");
+#else
+static_assert(sizeof(tagHOOKENTRY) == 24, "the callback pointer is 8 bytes wide");
 #endif
 
 TEST(MenuCallbackTest, StateQueryAnswersZeroOnlyWhileALinkExists) {
     long state = 12345;
     ASSERT_EQ(nullptr, g_pGPSComm);
-    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<long>(&state)));
+    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<VPI_LPARAM>(&state)));
     EXPECT_EQ(12345, state);
 
     CGPSComm link;
     g_pGPSComm = &link;
-    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<long>(&state)));
+    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<VPI_LPARAM>(&state)));
     EXPECT_EQ(0, state);
     g_pGPSComm = nullptr;
 }
@@ -91,7 +93,7 @@ TEST(MenuCallbackTest, OtherCodesDoNothing) {
     RecordingHost host;
     long state = 7;
     for (int code : {0, 99, 102, 506, -1}) {
-        EXPECT_EQ(0, MenuCallback(code, 0, reinterpret_cast<long>(&state)));
+        EXPECT_EQ(0, MenuCallback(code, 0, reinterpret_cast<VPI_LPARAM>(&state)));
         EXPECT_EQ(0, HookCallback(code == 506 ? 505 : code, 0, 0));
     }
     EXPECT_EQ(7, state);
