@@ -11,6 +11,25 @@ IMPLEMENT_DYNAMIC(CNotALink, CObject)
 
 using ReceiverThreadTest = ReceiverTest;
 
+// What the thread is built on: a wait armed on an idle line ends with
+// EV_RXCHAR when a character arrives. (Under Wine on a pseudo-terminal it
+// needs the modem-line preload, else every pending wait is aborted and the
+// thread would only get by through its pauses after failures.)
+TEST_F(ReceiverThreadTest, PendingWaitEndsWithTheCharacterThatArrives) {
+    Open();
+    ASSERT_TRUE(SetCommMask(comm->m_hComm, EV_RXCHAR));
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD mask = 0, transferred = 0;
+    EXPECT_FALSE(WaitCommEvent(comm->m_hComm, &mask, &overlapped));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    Pause(50);
+    ASSERT_TRUE(pty.Write("$"));
+    EXPECT_TRUE(GetOverlappedResult(comm->m_hComm, &overlapped, &transferred, TRUE)) << GetLastError();
+    EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
+    CloseHandle(overlapped.hEvent);
+}
+
 TEST_F(ReceiverThreadTest, SentencesReachTheHostOnceTheNextOneBegins) {
     Open();
     Start();
