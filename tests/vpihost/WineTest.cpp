@@ -65,7 +65,7 @@ Result RunVpihost(const std::string& arguments, const std::string& profile = "")
     CloseHandle(out);
     CloseHandle(err);
     if (!created) return result;
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0xDEAD);
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0xDEAD);
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hProcess);
@@ -118,8 +118,9 @@ TEST(VpihostExe, OptionsAreClickedIntoTheRealDialogAndTheLinkRuns) {
     PortPair cable("COM2");
     ASSERT_TRUE(cable.ok());
     volatile bool running = true;
+    // A bounded stream: it fits the cable's buffers when nobody reads.
     std::thread receiver([&] {
-        while (running) {
+        for (int i = 0; i < 40 && running; ++i) {
             cable.Write("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n$");
             Sleep(100);
         }
