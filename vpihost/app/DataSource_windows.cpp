@@ -21,6 +21,15 @@ std::string OnDriveZ(const std::string& unixPath) {
     return path;
 }
 
+// Whether a name exists there. (Wine's GetFileAttributes refuses devices.)
+bool Exists(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
 std::string EnvironmentValue(const char* name) {
     const char* value = getenv(name);
     return value ? value : "";
@@ -45,10 +54,9 @@ bool PointPortAt(int port, const std::string& device, std::string* link, std::st
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    // Wine does not wait for a Unix program: the link is there once the port
-    // resolves to the device.
+    // Wine does not wait for a Unix program: watch for the link.
     for (int i = 0; i < 200; ++i) {
-        if (GetFileAttributesA(OnDriveZ(*link).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        if (Exists(OnDriveZ(*link))) return true;
         Sleep(10);
     }
     *error = "COM" + std::to_string(port) + " could not be pointed at " + device + " (" + *link + ")";
@@ -70,7 +78,7 @@ bool DataSource::Prepare(const Options& o, int port, bool, std::string* error) {
         *error = "--device works on Linux and under Wine; on Windows the COM port is real";
         return false;
     }
-    if (GetFileAttributesA(OnDriveZ(o.device).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!Exists(OnDriveZ(o.device))) {
         *error = "cannot open the device " + o.device + ": it does not exist";
         return false;
     }
