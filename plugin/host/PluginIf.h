@@ -35,6 +35,7 @@ struct tagHOOKENTRY {
     VPI_CALLBACK pfnCallback;
     unsigned int dwReserved;
 };
+static_assert(sizeof(tagHOOKENTRY) == (sizeof(void*) == 4 ? 16 : 24), "hook entry: 16 bytes with 4-byte pointers");
 
 // View options of the host. Only the size and the local-time option are
 // part of the contract; the rest is the host's.

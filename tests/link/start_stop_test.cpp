@@ -71,7 +71,7 @@ TEST_F(LinkTest, StartSavesTheSixKeysInOrderResetsTheRecordAndStartsNavigation) 
     EXPECT_EQ(expectedReads, reads);
 
     ASSERT_GE(m_host.RecordCount(), 1u);
-    EXPECT_TRUE(AllZeroBut(m_host.records[0], 5));
+    EXPECT_TRUE(AllZeroBut(m_host.Records()[0], 5));
     ASSERT_EQ(1u, m_host.starts.size());
     EXPECT_EQ(1, m_host.starts[0].bCentering);
     EXPECT_EQ(1, m_host.starts[0].b3DView);
@@ -127,7 +127,7 @@ TEST_F(LinkTest, IntervalTextThatIsNoNumberGivesZero) {
     ASSERT_NE(nullptr, g_pGPSComm);
     EXPECT_EQ(0, m_host.profile["GPSNavi Sampling"]);
     ASSERT_GE(m_host.RecordCount(), 1u);
-    EXPECT_TRUE(AllZeroBut(m_host.records[0], 0));
+    EXPECT_TRUE(AllZeroBut(m_host.Records()[0], 0));
 }
 
 TEST_F(LinkTest, SentencesReachTheHostWhileTheLinkRuns) {
@@ -145,7 +145,7 @@ TEST_F(LinkTest, SentencesReachTheHostWhileTheLinkRuns) {
     EXPECT_STREQ("940323", last.szDate);
     EXPECT_EQ(8, last.nSatellites);
     EXPECT_EQ(5, last.nInterval);
-    for (const tagGPSNAVIINFO* pointer : m_host.recordPointers) EXPECT_EQ(&g_GpsNaviInfo, pointer);
+    for (const tagGPSNAVIINFO* pointer : m_host.RecordPointers()) EXPECT_EQ(&g_GpsNaviInfo, pointer);
 
     StopGpsLink();
     size_t count = m_host.RecordCount();

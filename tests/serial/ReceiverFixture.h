@@ -129,8 +129,14 @@ protected:
 
     std::vector<std::string> Times() {
         std::vector<std::string> times;
-        for (const tagGPSNAVIINFO& r : host.records) times.push_back(TimeOf(r));
+        for (const tagGPSNAVIINFO& r : host.Records()) times.push_back(TimeOf(r));
         return times;
+    }
+
+    // The time of the record before the last one ("" when there is none).
+    std::string TimeBeforeLast() {
+        std::vector<tagGPSNAVIINFO> records = host.Records();
+        return records.size() < 2 ? "" : TimeOf(records[records.size() - 2]);
     }
 
 #ifndef _WIN32

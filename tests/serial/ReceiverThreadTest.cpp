@@ -66,7 +66,7 @@ TEST_F(ReceiverThreadTest, ReceptionBeginningMidSentence) {
     ASSERT_TRUE(WaitForTime("000005"));
     // The tail is a line of its own, decoded as nothing and sent as it is.
     EXPECT_EQ(Times(), (std::vector<std::string>{"", "000005"}));
-    EXPECT_EQ(host.records[0].dLatitude, 0.0);
+    EXPECT_EQ(host.Records().at(0).dLatitude, 0.0);
 }
 
 TEST_F(ReceiverThreadTest, SonyReceiverGetsItsStartCommandAndIsCutAtSony) {
@@ -109,7 +109,7 @@ TEST_F(ReceiverThreadTest, DecodingResumesAfterAFullBufferOfNoise) {
     Pause(50);
     ASSERT_TRUE(pty.Write(Gga(8) + Gga(9) + "$"));
     ASSERT_TRUE(WaitForTime("000009"));
-    EXPECT_EQ(TimeOf(host.records[host.records.size() - 2]), "000008");
+    EXPECT_EQ(TimeBeforeLast(), "000008");
 }
 
 TEST_F(ReceiverThreadTest, StopEndsAPendingWaitAtOnce) {

@@ -70,12 +70,6 @@ TEST(LoadTest, RegistersTheStopHookAndTheMenuItem) {
     EXPECT_EQ(201u, g_nMenuId);
 }
 
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(tagHOOKENTRY) == 16, "the 32-bit hook entry");
-#else
-static_assert(sizeof(tagHOOKENTRY) == 24, "the callback pointer is 8 bytes wide");
-#endif
-
 TEST(MenuCallbackTest, StateQueryAnswersZeroOnlyWhileALinkExists) {
     long state = 12345;
     ASSERT_EQ(nullptr, g_pGPSComm);
