@@ -55,8 +55,8 @@ Result RunVpihost(const std::string& arguments, const std::string& profile = "")
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    std::string command = "\"" + Beside("vpihost.exe") + "\" --profile \"" + base + ".ini\" --gpx \"" + base +
-                          ".gpx\" " + arguments;
+    std::string command =
+        "\"" + Beside("vpihost.exe") + "\" --profile \"" + base + ".ini\" --gpx \"" + base + ".gpx\" " + arguments;
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     Result result;
@@ -125,8 +125,9 @@ TEST(VpihostExe, OptionsAreClickedIntoTheRealDialogAndTheLinkRuns) {
             Sleep(100);
         }
     });
-    Result r = RunVpihost("--port 2 --receiver nmea --no-center --interval 10 --duration 3 --json",
-                          "[plugin 1]\nGPSNavi CommPort=3\nGPSNavi Protcol=1\nGPSNavi Centering=1\nGPSNavi Sampling=5\n");
+    Result r =
+        RunVpihost("--port 2 --receiver nmea --no-center --interval 10 --duration 3 --json",
+                   "[plugin 1]\nGPSNavi CommPort=3\nGPSNavi Protcol=1\nGPSNavi Centering=1\nGPSNavi Sampling=5\n");
     running = false;
     receiver.join();
     EXPECT_EQ(0u, r.exitCode) << r.err;

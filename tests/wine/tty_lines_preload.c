@@ -12,15 +12,14 @@
 
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 
-int ioctl(int fd, unsigned long request, ...)
-{
+int ioctl(int fd, unsigned long request, ...) {
     static ioctl_fn real;
     va_list args;
-    void *arg;
+    void* arg;
     int result, saved;
 
     va_start(args, request);
-    arg = va_arg(args, void *);
+    arg = va_arg(args, void*);
     va_end(args);
     if (!real) real = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
     result = real(fd, request, arg);
@@ -31,15 +30,15 @@ int ioctl(int fd, unsigned long request, ...)
         return result;
     }
     switch (request) {
-    case TIOCMGET:
-        *(int *)arg = TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_DTR | TIOCM_RTS;
-        return 0;
-    case TIOCMSET:
-    case TIOCMBIS:
-    case TIOCMBIC:
-        return 0;
-    default:
-        errno = saved;
-        return result;
+        case TIOCMGET:
+            *(int*)arg = TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_DTR | TIOCM_RTS;
+            return 0;
+        case TIOCMSET:
+        case TIOCMBIS:
+        case TIOCMBIC:
+            return 0;
+        default:
+            errno = saved;
+            return result;
     }
 }

@@ -47,8 +47,7 @@ bool PointPortAt(int port, const std::string& device, std::string* link, std::st
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         *error = "cannot run /bin/ln to point COM" + std::to_string(port) + " at " + device;
         return false;
     }

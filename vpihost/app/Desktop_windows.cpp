@@ -108,8 +108,10 @@ void AnswerMessageBox(HWND box) {
 // answered on a thread of their own, while the player waits in SendMessage.
 void AnswerBoxes() {
     while (!Stopping()) {
-        if (HWND box = UiDialog(false)) AnswerMessageBox(box);
-        else Sleep(10);
+        if (HWND box = UiDialog(false))
+            AnswerMessageBox(box);
+        else
+            Sleep(10);
     }
 }
 
@@ -166,8 +168,10 @@ void PlayDialogs() {
             std::lock_guard<std::mutex> lock(g_state.mutex);
             armed = g_state.armed;
         }
-        if (dialog && armed) PlayStartDialog(dialog);
-        else Sleep(10);
+        if (dialog && armed)
+            PlayStartDialog(dialog);
+        else
+            Sleep(10);
     }
 }
 

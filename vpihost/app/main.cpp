@@ -190,7 +190,8 @@ int Run(const Options& o) {
     SetQuiet(o.quiet);
 #ifdef _WIN32
     if (o.simulate != Receiver::kUnset || !o.replay.empty()) {
-        ErrorLine("--simulate and --replay are available on Linux only; under Wine use --device with a pseudo-terminal");
+        ErrorLine(
+            "--simulate and --replay are available on Linux only; under Wine use --device with a pseudo-terminal");
         return kExitUsage;
     }
 #endif
