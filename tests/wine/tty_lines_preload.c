@@ -23,7 +23,7 @@ int ioctl(int fd, unsigned long request, ...) {
     va_end(args);
     if (!real) real = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
     result = real(fd, request, arg);
-    if (result == 0) return 0;
+    if (result >= 0) return result;
     saved = errno;
     if ((saved != EINVAL && saved != ENOTTY && saved != EIO) || !isatty(fd)) {
         errno = saved;
