@@ -110,7 +110,8 @@ TEST(MenuCallbackTest, OtherCodesDoNothing) {
     CGPSComm* link = nullptr;
     while (true) {
         long state = 7;
-        for (int code : {0, 99, 102, 506, -1}) EXPECT_EQ(0, MenuCallback(code, 0, reinterpret_cast<VPI_LPARAM>(&state)));
+        for (int code : {0, 99, 102, 506, -1})
+            EXPECT_EQ(0, MenuCallback(code, 0, reinterpret_cast<VPI_LPARAM>(&state)));
         for (int code : {0, 100, 101, 505, 507, -1}) EXPECT_EQ(0, HookCallback(code, 0, 0)) << code;
         EXPECT_EQ(7, state);
         ASSERT_EQ(link, g_pGPSComm);  // a stopped link is gone
