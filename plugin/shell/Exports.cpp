@@ -9,6 +9,7 @@
 #include "serial/GpsLink.h"
 #include "serial/ModuleState.h"
 #include "shell/Texts.h"
+#include "ui/PluginDlg.h"
 
 unsigned int g_nHookId;
 unsigned int g_nMenuId;
@@ -40,6 +41,8 @@ PLUGIN_EXPORT int __stdcall Load(void) {
 }
 
 PLUGIN_EXPORT int __stdcall Close(void) {
+    // A start still in its dialog ends there, without a link.
+    CPluginDlg::CancelRunning();
     StopGpsLink();
     return 1;
 }

@@ -18,4 +18,9 @@ static_assert(offsetof(tagPLUGININFO, szReserved) == 114, "third text");
 static_assert(offsetof(tagPLUGININFO, dwFlags) == 276, "flag");
 
 #define PLUGININFO_SIZE 280
+// The oldest host the module runs in: the gate in Init, and the marker a host
+// reads from the file before loading it (the build reads this line too).
 #define MIN_HOST_VERSION 7420
+#define NT_STRINGIFY_(x) #x
+#define NT_STRINGIFY(x) NT_STRINGIFY_(x)
+#define VPI_REQUIRE_MARKER "&&VPI_REQUIRE_" NT_STRINGIFY(MIN_HOST_VERSION) "&"

@@ -23,7 +23,6 @@ ON_BN_CLICKED(IDC_DEVICE_NMEA, &CGPSNaviStartDlg::OnDeviceNmea)
 ON_BN_CLICKED(IDC_DEVICE_SONY, &CGPSNaviStartDlg::OnDeviceSony)
 END_MESSAGE_MAP()
 
-// m_dcb stays unset until a port has been read.
 CGPSNaviStartDlg::CGPSNaviStartDlg(CWnd* pParent)
     : CPluginDlg(IDD, pParent),
       m_b3DView(FALSE),
@@ -32,7 +31,10 @@ CGPSNaviStartDlg::CGPSNaviStartDlg(CWnd* pParent)
       m_nCommPort(0),
       m_nDevice(-1),
       m_strSampling(""),
-      m_bCommConfigured(FALSE) {}
+      m_bCommConfigured(FALSE) {
+    // Defined even where GetCommState fails to fill it.
+    memset(&m_dcb, 0, sizeof m_dcb);
+}
 
 CGPSNaviStartDlg::~CGPSNaviStartDlg() {}
 

@@ -11,6 +11,13 @@ public:
 
     int DoModal() override;
 
+    // Ends the module's dialog that is running, if any, as Cancel would: the
+    // host unloads the module after Close, so nothing may go on behind it.
+    static void CancelRunning();
+
 protected:
     HINSTANCE m_hPrevResource;  // the resource handle current when DoModal began
+
+private:
+    static CPluginDlg* s_pRunning;  // the dialog inside DoModal; dialogs are modal, one at a time
 };

@@ -24,6 +24,8 @@ TEST(ToDegrees, GivesTheKnownDoubles) {
     EXPECT_BITS(CGPSComm::ToDegrees(4916.45), 49.27416666666666);
     EXPECT_BITS(CGPSComm::ToDegrees(12311.12), 123.18533333333335);
     EXPECT_BITS(CGPSComm::ToDegrees(0.0), 0.0);
+    // A fused multiply-add would round once and give 3.5224638.
+    EXPECT_BITS(CGPSComm::ToDegrees(331.347828), 3.5224637999999997);
 }
 
 TEST(ToDegrees, TruncatesTowardZeroAndStaysDefinedOutOfRange) {
@@ -31,9 +33,9 @@ TEST(ToDegrees, TruncatesTowardZeroAndStaysDefinedOutOfRange) {
     EXPECT_TRUE(std::isnan(CGPSComm::ToDegrees(std::numeric_limits<double>::quiet_NaN())));
     EXPECT_EQ(CGPSComm::ToDegrees(std::numeric_limits<double>::infinity()), std::numeric_limits<double>::infinity());
     // No 32-bit whole-degree part: the x86 conversion's INT_MIN stands in.
-    double dHuge = CGPSComm::ToDegrees(1e300);
-    EXPECT_TRUE(std::isfinite(dHuge));
-    EXPECT_GT(dHuge, 1e298);
+    EXPECT_BITS(CGPSComm::ToDegrees(3e11), 6431655765.333333);
+    EXPECT_BITS(CGPSComm::ToDegrees(-3e11), -3568344234.6666665);
+    EXPECT_BITS(CGPSComm::ToDegrees(1e300), 1.6666666666666668e+298);
 }
 
 class ToLocalTimeTest : public DecodeTest {

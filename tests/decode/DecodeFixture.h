@@ -70,11 +70,14 @@ protected:
     }
 
     // Decodes one line and returns the record the host received for it;
-    // every line must lead to exactly one send of g_GpsNaviInfo.
+    // every line must lead to exactly one send of g_GpsNaviInfo. viewQueries
+    // counts the line's questions for the view options.
     tagGPSNAVIINFO Decode(const std::string& line) {
         SetLine(line);
         size_t nBefore = host.records.size();
+        size_t nQueriesBefore = host.viewOptionSizes.size();
         comm.DecodeLine();
+        viewQueries = host.viewOptionSizes.size() - nQueriesBefore;
         EXPECT_EQ(host.records.size(), nBefore + 1) << line;
         EXPECT_EQ(host.recordPointers.back(), &g_GpsNaviInfo);
         return host.records.back();
@@ -84,4 +87,5 @@ protected:
 
     RecordingHost host;
     CGPSComm comm;
+    size_t viewQueries = 0;
 };

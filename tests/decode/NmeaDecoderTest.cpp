@@ -40,8 +40,22 @@ TEST_F(DecodeTest, RmcWorkedExampleAfterGga) {
     EXPECT_BITS(r.dLongitude, 11.516666666666667);
     EXPECT_EQ(r.nSatellites, 8);
     EXPECT_BITS(r.dAltitude, 545.4);
-    // Six digits and three NULs; the last three bytes keep the clear's zeros.
-    EXPECT_EQ(std::string(r.szDate, 12), std::string("940323\0\0\0\0\0\0", 12));
+    // Six digits and three NULs; the record's last three bytes are not the date's.
+    memcpy(g_GpsNaviInfo.szDate + 9, "xyz", 3);
+    r = Decode(kRmc);
+    EXPECT_EQ(std::string(r.szDate, 12), std::string("940323\0\0\0xyz", 12));
+}
+
+// The host's view is asked once for every time the line converts.
+TEST_F(DecodeTest, AsksForTheViewOptionsOncePerConvertedTime) {
+    const struct {
+        const char* pszLine;
+        size_t nQueries;
+    } rows[] = {{kGll, 1}, {kGga, 1}, {kRmc, 1}, {kVtg, 0}, {"$GPGSA,A,3", 0}, {"$PGRMM,WGS 84", 0}, {"", 0}};
+    for (const auto& row : rows) {
+        Decode(row.pszLine);
+        EXPECT_EQ(row.nQueries, viewQueries) << row.pszLine;
+    }
 }
 
 TEST_F(DecodeTest, VtgWorkedExampleChangesOnlyCourseAndSpeed) {

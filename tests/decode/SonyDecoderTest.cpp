@@ -15,8 +15,10 @@ struct SonyRecord {
     char cSatellites = '7';
     char cDatum = 'A';
 
+    // The columns nothing reads hold digits, so that a column read one
+    // character too early or too far reads a wrong number.
     std::string Text() const {
-        std::string line(63, '-');
+        std::string line(63, '8');
         auto put = [&line](size_t nColumn, const std::string& text) { line.replace(nColumn, text.size(), text); };
         put(0, "SONY");
         put(13, pszTime);
@@ -53,6 +55,7 @@ TEST_F(SonyDecodeTest, DecodesEveryColumn) {
     EXPECT_EQ(r.dCourse, 90.0);
     EXPECT_EQ(r.nSatellites, 7);
     EXPECT_EQ(r.nDatum, 0);
+    EXPECT_EQ(viewQueries, 1u);
     // Never written in Sony mode.
     EXPECT_EQ(r.dAltitude, 0.0);
     EXPECT_EQ(r.szDate[0], '\0');
@@ -113,11 +116,18 @@ TEST_F(SonyDecodeTest, CourseHoldWithThresholdFive) {
     EXPECT_EQ(Decode("$GPVTG,10,T,,M,,N,1,K").dCourse, 200.0);
 }
 
+// Digits on both sides of every number, the hemisphere columns included.
 TEST_F(SonyDecodeTest, ColumnsDoNotRunIntoTheirNeighbours) {
     SonyRecord record;
+    record.cLatLetter = '1';
+    record.cLonLetter = '2';
     record.pszSpeed = "12.";
     record.pszCourse = "345";
     tagGPSNAVIINFO r = Decode(record.Text());
+    EXPECT_STREQ(r.szTime, "123519");
+    ASSERT_EQ(host.packedArguments.size(), 2u);
+    EXPECT_BITS(host.packedArguments[0], 3540123.0 * 0.00001);
+    EXPECT_BITS(host.packedArguments[1], 13944567.0 * 0.00001);
     EXPECT_EQ(r.dSpeed, 12.0);
     EXPECT_EQ(r.dCourse, 345.0);
 }

@@ -38,6 +38,7 @@ protected:
         DialogDriver driver(std::move(script));
         MenuCallback(100, 0, 0);
         m_messages = driver.MessageBoxTexts();
+        m_messageStyles = driver.MessageBoxStyles();
         m_dialogShown = driver.ScriptRan();
     }
 
@@ -51,6 +52,7 @@ protected:
     RecordingHost m_host;
     PortPair m_pty{"COM2"};
     std::vector<std::string> m_messages;
+    std::vector<UINT> m_messageStyles;
     bool m_dialogShown = false;
 };
 

@@ -1,6 +1,9 @@
 // The start's early ends through the real dialog, on both platforms: a
-// cancelled dialog, and a port that cannot be opened.
+// cancelled dialog, the host's Close under it, and a port that cannot be
+// opened.
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 #include "DialogDriver.h"
 #include "OwnResources.h"
@@ -43,6 +46,46 @@ TEST_F(DialogPathsTest, CancelStartsNothing) {
     EXPECT_EQ(0u, ProfileWrites());
     EXPECT_TRUE(m_host.starts.empty());
     EXPECT_EQ(0, m_host.releases);
+}
+
+// The host's Close while the start dialog runs: on Windows it comes through
+// the host's message loop, which the dialog's modal loop runs.
+int g_nCloseResult;
+bool g_bOpenAfterClose;
+
+void CloseUnderTheDialog(HWND dialog) {
+    g_nCloseResult = Close();
+    g_bOpenAfterClose = DialogDriver::IsOpen(dialog);
+}
+
+#ifdef _WIN32
+std::atomic<HWND> g_hDialog;  // as the script, on its own thread, found it
+
+VOID CALLBACK CloseOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    CloseUnderTheDialog(g_hDialog);
+}
+#endif
+
+// The host unloads the module after Close: the start ends in its dialog.
+TEST_F(DialogPathsTest, CloseWhileTheDialogRunsCancelsTheStart) {
+    g_nCloseResult = 0;
+    g_bOpenAfterClose = true;
+#ifdef _WIN32
+    g_hDialog = nullptr;
+    SetTimer(nullptr, 0, 500, &CloseOnTimer);
+    DialogDriver driver([](HWND dialog) { g_hDialog = dialog; });
+#else
+    DialogDriver driver([](HWND dialog) { CloseUnderTheDialog(dialog); });
+#endif
+    EXPECT_EQ(0, MenuCallback(100, 0, 0));
+    EXPECT_TRUE(driver.ScriptRan());
+    EXPECT_EQ(1, g_nCloseResult);
+    EXPECT_FALSE(g_bOpenAfterClose);
+    EXPECT_EQ(nullptr, g_pGPSComm);
+    EXPECT_EQ(0u, ProfileWrites());
+    EXPECT_TRUE(m_host.starts.empty());
+    EXPECT_TRUE(driver.MessageBoxTexts().empty());
 }
 
 TEST_F(DialogPathsTest, PortThatCannotBeOpenedKeepsTheDialogOpen) {

@@ -196,6 +196,7 @@ TEST_F(LinkTest, PortThatCannotBeOpenedSavesTheSettingsAndReleasesNavigation) {
     EXPECT_EQ(nullptr, g_pGPSComm);
     ASSERT_EQ(1u, m_messages.size());
     EXPECT_EQ("Cannot Open COM port", m_messages[0]);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION | MB_OK), m_messageStyles[0]);
     EXPECT_EQ(6u, ProfileWrites().size());
     EXPECT_EQ(1, m_host.releases);
     EXPECT_TRUE(m_host.starts.empty());
@@ -212,7 +213,6 @@ TEST_F(LinkTest, StopWhileTheDialogIsOpenLeavesTheStartAlone) {
     long state = 9;
     ChooseMenu([&](HWND dialog) {
         HookCallback(506, 0, 0);
-        Close();
         underDialog = g_pGPSComm;
         MenuCallback(101, 0, reinterpret_cast<VPI_LPARAM>(&state));
         DialogDriver::Click(dialog, IDOK);
@@ -260,6 +260,7 @@ TEST_F(LinkTest, ThreadThatCannotBeCreatedUndoesTheStart) {
     EXPECT_EQ(nullptr, g_pGPSComm);
     ASSERT_EQ(1u, m_messages.size());
     EXPECT_EQ("Out of memory", m_messages[0]);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION | MB_OK), m_messageStyles[0]);
     EXPECT_EQ(1, m_host.releases);
     EXPECT_EQ(0u, W32CountOpenComPorts());
     ChooseMenu();

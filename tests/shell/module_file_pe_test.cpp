@@ -1,8 +1,10 @@
-// The Windows module: the marker twice behind the section table, and the
-// version resource as the system shows it.
+// The Windows module: the marker twice behind the section table, exactly the
+// five plain export names, and the version resource as the system shows it.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <algorithm>
 
 #include "ModuleFile.h"
 
@@ -21,6 +23,44 @@ TEST(PeModuleFileTest, MarkerStandsTwiceDirectlyBehindTheSectionTable) {
     EXPECT_EQ(0, memcmp(data.data() + behindTable + sizeof kMarker, kMarker, sizeof kMarker));
     auto firstRaw = ReadAt<uint32_t>(data, pe + 24 + optionalSize + 20);
     EXPECT_LE(behindTable + 2 * sizeof kMarker, firstRaw);
+}
+
+// The names in the file's export directory, read without the loader.
+std::vector<std::string> ExportedNames(const std::vector<unsigned char>& data) {
+    std::vector<std::string> names;
+    auto pe = ReadAt<uint32_t>(data, 0x3C);
+    size_t optional = pe + 24;
+    auto optionalSize = ReadAt<uint16_t>(data, pe + 20);
+    size_t directories = optional + (ReadAt<uint16_t>(data, optional) == 0x20B ? 112 : 96);
+    auto exportRva = ReadAt<uint32_t>(data, directories);
+    size_t table = optional + optionalSize;
+    auto sections = ReadAt<uint16_t>(data, pe + 6);
+    auto toOffset = [&](uint32_t rva) -> size_t {
+        for (size_t i = 0; i < sections; ++i) {
+            size_t header = table + 40 * i;
+            auto virtualSize = ReadAt<uint32_t>(data, header + 8), address = ReadAt<uint32_t>(data, header + 12);
+            if (rva >= address && rva < address + virtualSize)
+                return rva - address + ReadAt<uint32_t>(data, header + 20);
+        }
+        return data.size();
+    };
+    if (!exportRva) return names;
+    size_t directory = toOffset(exportRva);
+    auto count = ReadAt<uint32_t>(data, directory + 24);
+    size_t nameTable = toOffset(ReadAt<uint32_t>(data, directory + 32));
+    for (uint32_t i = 0; i < count && i < 64; ++i) {
+        std::string name;
+        for (size_t at = toOffset(ReadAt<uint32_t>(data, nameTable + 4 * i)); at < data.size() && data[at]; ++at)
+            name += static_cast<char>(data[at]);
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST(PeModuleFileTest, ExportsExactlyTheFivePlainNames) {
+    auto names = ExportedNames(ReadFileBytes(BesideThisProgram("NMEATavelo.vpl")));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"About", "Close", "Init", "Load", "Release"}), names);
 }
 
 TEST(PeModuleFileTest, ExportsArePlainStdcallNames) {

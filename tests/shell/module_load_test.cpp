@@ -43,10 +43,19 @@ protected:
     HMODULE m_module = nullptr;
 };
 
+// No form that a compiler's __stdcall or C decoration gives a name
+// (_Init@8, Init@8, _Init) may stand beside or instead of the plain one.
 TEST_F(ModuleLoadTest, ExportsTheFiveEntryPointsByPlainName) {
-    for (const char* name : {"Init", "Load", "Close", "Release", "About"})
-        EXPECT_NE(nullptr, reinterpret_cast<void*>(GetProcAddress(m_module, name))) << name;
-    EXPECT_EQ(nullptr, reinterpret_cast<void*>(GetProcAddress(m_module, "_Init@8")));
+    const struct {
+        const char* name;
+        int argumentBytes;
+    } entries[] = {{"Init", 8}, {"Load", 0}, {"Close", 0}, {"Release", 0}, {"About", 0}};
+    for (const auto& entry : entries) {
+        EXPECT_NE(nullptr, Export<void*>(entry.name)) << entry.name;
+        const std::string plain = entry.name, stdcall = plain + "@" + std::to_string(entry.argumentBytes);
+        for (const std::string& decorated : {"_" + stdcall, stdcall, "_" + plain})
+            EXPECT_EQ(nullptr, Export<void*>(decorated.c_str())) << decorated;
+    }
 }
 
 TEST_F(ModuleLoadTest, RunsALifeCycleThroughThePluginInterfaceLibrary) {
@@ -65,8 +74,10 @@ TEST_F(ModuleLoadTest, RunsALifeCycleThroughThePluginInterfaceLibrary) {
     unsigned int size;
     memcpy(&size, info.bytes, 4);
     EXPECT_EQ(280u, size);
-    EXPECT_EQ(0, strncmp(reinterpret_cast<char*>(info.bytes + 4), "NMEA Driver for Tavelo ", 23));
-    EXPECT_STREQ("1.0.5", reinterpret_cast<char*>(info.bytes + 84));
+    // "NMEA Driver for Tavelo プラグイン" in code page 932, and its NUL.
+    const char name[] = "NMEA Driver for Tavelo \x83v\x83\x89\x83O\x83\x43\x83\x93";
+    EXPECT_EQ(0, memcmp(info.bytes + 4, name, sizeof name));
+    EXPECT_EQ(0, memcmp(info.bytes + 84, "1.0.5", 6));
 
     EXPECT_EQ(1, load());
     ASSERT_EQ(1u, host.menus.size());

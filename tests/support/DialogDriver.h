@@ -58,6 +58,14 @@ public:
         return m_messageBoxes;
     }
 
+    // Their styles (icon and buttons, MB_ICONEXCLAMATION...), in the same
+    // order. Linux only: the Windows side cannot see a box's style and
+    // records 0.
+    std::vector<UINT> MessageBoxStyles() {
+        Guard guard(m_mutex);
+        return m_messageBoxStyles;
+    }
+
     // Whether the script met a dialog.
     bool ScriptRan() {
         Guard guard(m_mutex);
@@ -110,9 +118,10 @@ public:
     static bool IsOpen(HWND dialog) { return IsWindow(dialog) && IsWindowVisible(dialog); }
 
 private:
-    void RecordMessageBox(const char* text) {
+    void RecordMessageBox(const char* text, UINT style) {
         Guard guard(m_mutex);
         m_messageBoxes.push_back(text ? text : "");
+        m_messageBoxStyles.push_back(style);
     }
 
 #ifndef _WIN32
@@ -133,8 +142,8 @@ private:
         }
         self->m_script(dialog);
     }
-    static int OnMessageBox(void* context, HWND, const char* text, const char*, UINT) {
-        static_cast<DialogDriver*>(context)->RecordMessageBox(text);
+    static int OnMessageBox(void* context, HWND, const char* text, const char*, UINT style) {
+        static_cast<DialogDriver*>(context)->RecordMessageBox(text, style);
         return IDOK;
     }
 #else
@@ -221,7 +230,7 @@ private:
             // The text of a message box is its static control 0xFFFF.
             char text[1024] = {};
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            RecordMessageBox(text);
+            RecordMessageBox(text, 0);
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
             for (int i = 0; i < 300 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(10);
         }
@@ -242,5 +251,6 @@ private:
 
     Script m_script;
     std::vector<std::string> m_messageBoxes;
+    std::vector<UINT> m_messageBoxStyles;
     bool m_scriptRan = false;
 };

@@ -126,6 +126,7 @@ TEST_F(StartDialogLineTest, AnotherPortSucceedsAfterOneThatCannotBeOpened) {
     ASSERT_EQ(IDOK, dlg.DoModal());
     EXPECT_TRUE(openAfterFirstStart);
     EXPECT_EQ((std::vector<std::string>{kCannotOpen}), driver.MessageBoxTexts());
+    EXPECT_EQ((std::vector<UINT>{MB_ICONEXCLAMATION | MB_OK}), driver.MessageBoxStyles());
     EXPECT_EQ(1, dlg.m_nCommPort);
     ExpectFraming(dlg.m_dcb, CBR_4800);
 }
@@ -208,40 +209,76 @@ TEST_F(StartDialogLineTest, PortRadioDiscardsConfiguredSettings) {
     EXPECT_EQ(0, dlg.m_bCommConfigured);
 }
 
+// Each receiver radio against a stored type of the other one.
+struct RadioCase {
+    int radio, storedDevice, device;
+    DWORD baud;
+};
+const RadioCase kRadioCases[] = {{IDC_DEVICE_SONY, 0, 1, CBR_9600}, {IDC_DEVICE_NMEA, 1, 0, CBR_4800}};
+
 TEST_F(StartDialogLineTest, ReceiverRadioReplacesConfiguredSettingsAndKeepsTheState) {
-    CGPSNaviStartDlg dlg;
-    Store(dlg, 0, 0, FALSE, FALSE, FALSE, 1);
-    DialogDriver driver([&](HWND dialog) {
-        DialogDriver::Click(dialog, IDC_COMMSETTING);
-        DialogDriver::Click(dialog, IDC_DEVICE_SONY);
-        FailOpens("COM1");
-        DialogDriver::Click(dialog, IDOK);
-    });
-    ASSERT_EQ(IDOK, dlg.DoModal());
-    EXPECT_TRUE(driver.MessageBoxTexts().empty());
-    EXPECT_EQ(1, dlg.m_nDevice);
-    ExpectFraming(dlg.m_dcb, CBR_9600);
-    EXPECT_EQ(1, dlg.m_bCommConfigured);
+    for (const RadioCase& row : kRadioCases) {
+        SCOPED_TRACE(row.radio);
+        W32ClearSerialFaults(nullptr);
+        CGPSNaviStartDlg dlg;
+        Store(dlg, 0, row.storedDevice, FALSE, FALSE, FALSE, 1);
+        DialogDriver driver([&](HWND dialog) {
+            DialogDriver::Click(dialog, IDC_COMMSETTING);
+            DialogDriver::Click(dialog, row.radio);
+            FailOpens("COM1");
+            DialogDriver::Click(dialog, IDOK);
+        });
+        ASSERT_EQ(IDOK, dlg.DoModal());
+        EXPECT_TRUE(driver.MessageBoxTexts().empty());
+        EXPECT_EQ(row.device, dlg.m_nDevice);
+        ExpectFraming(dlg.m_dcb, row.baud);
+        EXPECT_EQ(1, dlg.m_bCommConfigured);
+    }
 }
 
 TEST_F(StartDialogLineTest, ReceiverRadioOpensThePortOfTheLastExchange) {
     FailOpens("COM2");
-    CGPSNaviStartDlg dlg;
-    Store(dlg, 0, 0, FALSE, FALSE, FALSE, 1);
-    unsigned long com1Before = Opens("COM1");
-    std::vector<std::string> boxesAfterRadio;
-    DialogDriver driver([&](HWND dialog) {
-        DialogDriver::Click(dialog, IDC_COMM2);
-        DialogDriver::Click(dialog, IDC_DEVICE_SONY);  // still the caller's COM1
-        boxesAfterRadio = driver.MessageBoxTexts();
-        DialogDriver::Click(dialog, IDOK);  // the exchange picks up COM2
-        DialogDriver::Click(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_TRUE(boxesAfterRadio.empty());
-    EXPECT_EQ(1u, Opens("COM1") - com1Before);
-    EXPECT_EQ((std::vector<std::string>{kCannotOpen}), driver.MessageBoxTexts());
-    ExpectFraming(dlg.m_dcb, CBR_9600);
+    for (const RadioCase& row : kRadioCases) {
+        SCOPED_TRACE(row.radio);
+        CGPSNaviStartDlg dlg;
+        Store(dlg, 0, row.storedDevice, FALSE, FALSE, FALSE, 1);
+        unsigned long com1Before = Opens("COM1");
+        std::vector<std::string> boxesAfterRadio;
+        DialogDriver driver([&](HWND dialog) {
+            DialogDriver::Click(dialog, IDC_COMM2);
+            DialogDriver::Click(dialog, row.radio);  // still the caller's COM1
+            boxesAfterRadio = driver.MessageBoxTexts();
+            DialogDriver::Click(dialog, IDOK);  // the exchange picks up COM2
+            DialogDriver::Click(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(IDCANCEL, dlg.DoModal());
+        EXPECT_TRUE(boxesAfterRadio.empty());
+        EXPECT_EQ(1u, Opens("COM1") - com1Before);
+        EXPECT_EQ((std::vector<std::string>{kCannotOpen}), driver.MessageBoxTexts());
+        ExpectFraming(dlg.m_dcb, row.baud);
+    }
+}
+
+// Every name of the port table opens its own port: the radios reach COM1 to
+// COM4, and a stored index 4 reaches COM5 through a receiver radio.
+TEST_F(StartDialogLineTest, EachPortNameOpensItsPort) {
+    PtyPair com3("COM3"), com4("COM4"), com5("COM5");
+    ASSERT_TRUE(com3.ok() && com4.ok() && com5.ok());
+    for (int port = 0; port < 5; ++port) {
+        const std::string name = "COM" + std::to_string(port + 1);
+        SCOPED_TRACE(name);
+        unsigned long before = Opens(name.c_str());
+        CGPSNaviStartDlg dlg;
+        Store(dlg, port, 0, FALSE, FALSE, FALSE, 1);
+        DialogDriver driver([](HWND dialog) {
+            DialogDriver::Click(dialog, IDC_DEVICE_SONY);
+            DialogDriver::Click(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(IDCANCEL, dlg.DoModal());
+        EXPECT_EQ(1u, Opens(name.c_str()) - before);
+        EXPECT_TRUE(driver.MessageBoxTexts().empty());
+        ExpectFraming(dlg.m_dcb, CBR_9600);
+    }
 }
 
 TEST_F(StartDialogLineTest, NoReceiverChosenStartsWith9600) {
@@ -279,13 +316,6 @@ TEST_F(StartDialogLineTest, EnterPressesStartAndFocusStartsOnIt) {
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_EQ(start, focus);
-}
-
-TEST_F(StartDialogLineTest, WithoutADriverTheDialogIsClosedAtOnce) {
-    CGPSNaviStartDlg dlg;
-    Store(dlg, 0, 0, FALSE, FALSE, FALSE, 1);
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_EQ(0u, W32CountOpenDialogs());
 }
 
 }  // namespace

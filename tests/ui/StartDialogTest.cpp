@@ -1,6 +1,8 @@
 // The start dialog as the user meets it, on both platforms: what it shows
 // for the stored settings, its texts, the ways out of it, a port that cannot
 // be opened, and the resource handle around DoModal.
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "StartDialogFixture.h"
@@ -8,6 +10,21 @@
 namespace {
 
 const char kCannotOpen[] = "Cannot Open COM port";
+
+// The constructor's values, and line settings that hold zeros, not what the
+// memory held, until a port has been read.
+TEST_F(StartDialogTest, ConstructionSetsEveryMember) {
+    alignas(CGPSNaviStartDlg) unsigned char storage[sizeof(CGPSNaviStartDlg)];
+    memset(storage, 0xA5, sizeof storage);
+    auto* dlg = new (storage) CGPSNaviStartDlg;
+    DCB zero;
+    memset(&zero, 0, sizeof zero);
+    EXPECT_EQ(0, memcmp(&zero, &dlg->m_dcb, sizeof zero));
+    EXPECT_EQ(0, dlg->m_b3DView | dlg->m_bCentering | dlg->m_bRecord | dlg->m_nCommPort | dlg->m_bCommConfigured);
+    EXPECT_EQ(-1, dlg->m_nDevice);
+    EXPECT_STREQ("", dlg->m_strSampling);
+    dlg->~CGPSNaviStartDlg();
+}
 
 TEST_F(StartDialogTest, ShowsTheStoredSettingsAndTheIntervalList) {
     CGPSNaviStartDlg dlg;

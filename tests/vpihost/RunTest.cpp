@@ -209,6 +209,7 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
         {{"--module", m_dir + "/missing.vpl"}, 3, "module not found: "},
         {{"--module", BesideTestProgram("libPluginIf.so")}, 3, "has no version-requirement marker"},
         {{"--module", noEntryPoints}, 3, "does not export Load"},
+        {{"--module", BesideTestProgram("libvpihost_overrun.so")}, 3, "Init wrote past the end of the 280-byte"},
         {{"--host-version", "7419"}, 4, "needs host version 7420 or later; this host is 7419"},
         {{"--device", m_dir + "/no-such-tty"}, 5, "cannot open the device"},
         {{"--replay", m_dir + "/no-such.log"}, 5, "cannot open the replay"},

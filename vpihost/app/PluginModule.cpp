@@ -66,13 +66,17 @@ void PluginModule::Unload() {
 }
 
 int PluginModule::Init(unsigned int pluginId, PluginInfo* info) {
-    // Room beyond the record catches a module that writes past its end.
+    // Room beyond the record, filled with a pattern, catches a module that
+    // writes past its end.
+    constexpr unsigned char kPattern = 0xA5;
     unsigned char record[280 + 64];
-    memset(record, 0, sizeof record);
+    memset(record, 0, 280);
+    memset(record + 280, kPattern, sizeof record - 280);
     int result = m_init(record, pluginId);
     unsigned char exact[280];
     memcpy(exact, record, sizeof exact);
     *info = ParsePluginInfo(exact);
+    for (size_t i = 280; i < sizeof record; ++i) info->wrotePastTheEnd |= record[i] != kPattern;
     return result;
 }
 

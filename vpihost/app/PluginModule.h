@@ -14,6 +14,7 @@ struct PluginInfo {
     std::string version;
     std::string third;
     unsigned int flag = 0;
+    bool wrotePastTheEnd = false;  // Init changed bytes behind the record
 };
 
 class PluginModule {

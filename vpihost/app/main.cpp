@@ -81,7 +81,12 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
         return kExitModule;
     }
     PluginInfo info;
-    if (!module.Init(kPluginId, &info)) {
+    int accepted = module.Init(kPluginId, &info);
+    if (info.wrotePastTheEnd) {
+        ErrorLine(modulePath + ": Init wrote past the end of the 280-byte plug-in information record");
+        return kExitModule;
+    }
+    if (!accepted) {
         ErrorLine("the plug-in refused this host (Init returned 0 for host version " + std::to_string(o.hostVersion) +
                   ")");
         return kExitVersion;
