@@ -20,10 +20,12 @@ macro(nt_setup_gtest)
 endmacro()
 
 # nt_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
-#             [LINUX_ONLY] [WINDOWS_ONLY] [NEEDS_DISPLAY])
+#             [LINUX_ONLY] [WINDOWS_ONLY] [NEEDS_DISPLAY] [NEEDS_CABLE])
 # Label "thread" marks the tests that scripts/test runs again under TSan.
+# NEEDS_CABLE: under Wine the program gets a null-modem cable between COM2
+# and COM5 (tests/support/PortPair.h).
 function(nt_add_test name)
-  cmake_parse_arguments(T "LINUX_ONLY;WINDOWS_ONLY;NEEDS_DISPLAY" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "LINUX_ONLY;WINDOWS_ONLY;NEEDS_DISPLAY;NEEDS_CABLE" "" "SOURCES;LIBS;LABELS" ${ARGN})
   if((WIN32 AND T_LINUX_ONLY) OR (NOT WIN32 AND T_WINDOWS_ONLY))
     return()
   endif()
@@ -34,7 +36,10 @@ function(nt_add_test name)
   if(WIN32)
     set(flags "")
     if(T_NEEDS_DISPLAY)
-      set(flags " display")
+      string(APPEND flags " display")
+    endif()
+    if(T_NEEDS_CABLE)
+      string(APPEND flags " cable")
     endif()
     file(APPEND ${NT_WINE_TEST_LIST} "${name}${flags}\n")
   else()

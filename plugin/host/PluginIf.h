@@ -12,8 +12,19 @@
 #define VPI_API __declspec(dllimport)
 #endif
 
+// The host callback's third argument carries a pointer (menu code 101 passes
+// the address of the state word), so it is pointer-sized: long where long is
+// (32-bit Windows, Linux x86-64), LONG_PTR on 64-bit Windows, where long stays
+// 32 bits. The 32-bit ABI is unchanged.
+#ifdef _WIN64
+typedef LONG_PTR VPI_LPARAM;
+#else
+typedef long VPI_LPARAM;
+#endif
+static_assert(sizeof(VPI_LPARAM) == sizeof(void*), "the callback's third argument holds a pointer");
+
 // Host callback: (code, wparam, lparam) -> result, __stdcall on Windows.
-typedef long(__stdcall* VPI_CALLBACK)(int nCode, unsigned int wParam, long lParam);
+typedef long(__stdcall* VPI_CALLBACK)(int nCode, unsigned int wParam, VPI_LPARAM lParam);
 
 // Entry of a command hook. On 32-bit Windows it is 16 bytes; on x86-64 the
 // callback pointer is 8 bytes wide and aligned, so the record is 24 bytes and
@@ -24,6 +35,7 @@ struct tagHOOKENTRY {
     VPI_CALLBACK pfnCallback;
     unsigned int dwReserved;
 };
+static_assert(sizeof(tagHOOKENTRY) == (sizeof(void*) == 4 ? 16 : 24), "hook entry: 16 bytes with 4-byte pointers");
 
 // View options of the host. Only the size and the local-time option are
 // part of the contract; the rest is the host's.

@@ -89,4 +89,4 @@ void StopGpsLink() {
     DiscardLink();
 }
 
-long __stdcall NaviCallback(int, unsigned int, long) { return -1; }
+long __stdcall NaviCallback(int, unsigned int, VPI_LPARAM) { return -1; }

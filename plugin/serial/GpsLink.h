@@ -5,4 +5,4 @@
 
 void StartGpsLink();
 void StopGpsLink();
-long __stdcall NaviCallback(int nCode, unsigned int wParam, long lParam);
+long __stdcall NaviCallback(int nCode, unsigned int wParam, VPI_LPARAM lParam);

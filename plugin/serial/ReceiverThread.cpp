@@ -101,6 +101,9 @@ UINT ReceiverThread(LPVOID pParam) {
                     // A stop that came just before the wait was armed changed
                     // the mask too early to end it: look at the flag once more.
                     if (!pComm->IsRunning()) {
+                        // A mask change ends the wait as well; Wine leaves a
+                        // wait pending on CancelIo alone.
+                        SetCommMask(hComm, 0);
                         CancelIo(hComm);
                         GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, TRUE);
                         break;

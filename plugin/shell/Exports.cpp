@@ -51,7 +51,7 @@ PLUGIN_EXPORT void __stdcall Release(void) {}
 
 PLUGIN_EXPORT int __stdcall About(void) { return AfxMessageBox(TEXT_ABOUT, MB_ICONINFORMATION); }
 
-long __stdcall MenuCallback(int nCode, unsigned int, long lParam) {
+long __stdcall MenuCallback(int nCode, unsigned int, VPI_LPARAM lParam) {
     if (nCode == VPI_MENU_CHOOSE) {
         StartGpsLink();
     } else if (nCode == VPI_MENU_QUERY_STATE) {
@@ -60,7 +60,7 @@ long __stdcall MenuCallback(int nCode, unsigned int, long lParam) {
     return 0;
 }
 
-long __stdcall HookCallback(int nCode, unsigned int, long) {
+long __stdcall HookCallback(int nCode, unsigned int, VPI_LPARAM) {
     if (nCode == VPI_HOOK_STOP_GPS) StopGpsLink();
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "host/PluginIf.h"
 #include "shell/PluginInfo.h"
 
 #define PLUGIN_EXPORT extern "C" __declspec(dllexport)
@@ -14,8 +15,8 @@ PLUGIN_EXPORT void __stdcall Release(void);
 PLUGIN_EXPORT int __stdcall About(void);
 
 // The callbacks Load registers.
-long __stdcall MenuCallback(int nCode, unsigned int wParam, long lParam);
-long __stdcall HookCallback(int nCode, unsigned int wParam, long lParam);
+long __stdcall MenuCallback(int nCode, unsigned int wParam, VPI_LPARAM lParam);
+long __stdcall HookCallback(int nCode, unsigned int wParam, VPI_LPARAM lParam);
 
 // Results of Load's registrations; kept, not used.
 extern unsigned int g_nHookId;

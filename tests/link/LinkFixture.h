@@ -1,4 +1,4 @@
-// What the link tests share: a recording host, a pseudo-terminal as COM2,
+// What the link tests share: a recording host, a null-modem cable at COM2,
 // and the menu command played through the start dialog.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include "DialogDriver.h"
 #include "LinkStart.h"
 #include "OwnResources.h"
-#include "PtyPair.h"
+#include "PortPair.h"
 #include "RecordingHost.h"
 #include "serial/GPSComm.h"
 #include "serial/GpsLink.h"
@@ -50,7 +50,7 @@ protected:
     }
 
     RecordingHost m_host;
-    PtyPair m_pty{"COM2"};
+    PortPair m_pty{"COM2"};
     std::vector<std::string> m_messages;
     std::vector<UINT> m_messageStyles;
     bool m_dialogShown = false;

@@ -11,6 +11,25 @@ IMPLEMENT_DYNAMIC(CNotALink, CObject)
 
 using ReceiverThreadTest = ReceiverTest;
 
+// What the thread is built on: a wait armed on an idle line ends with
+// EV_RXCHAR when a character arrives. (Under Wine on a pseudo-terminal it
+// needs the modem-line preload, else every pending wait is aborted and the
+// thread would only get by through its pauses after failures.)
+TEST_F(ReceiverThreadTest, PendingWaitEndsWithTheCharacterThatArrives) {
+    Open();
+    ASSERT_TRUE(SetCommMask(comm->m_hComm, EV_RXCHAR));
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD mask = 0, transferred = 0;
+    EXPECT_FALSE(WaitCommEvent(comm->m_hComm, &mask, &overlapped));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    Pause(50);
+    ASSERT_TRUE(pty.Write("$"));
+    EXPECT_TRUE(GetOverlappedResult(comm->m_hComm, &overlapped, &transferred, TRUE)) << GetLastError();
+    EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
+    CloseHandle(overlapped.hEvent);
+}
+
 TEST_F(ReceiverThreadTest, SentencesReachTheHostAtTheirLineFeed) {
     Open();
     Start();
@@ -32,7 +51,9 @@ TEST_F(ReceiverThreadTest, TwoSentencesInOneReadAreBothDecodedAtOnce) {
     Pause(20);
     Start();
     ASSERT_TRUE(WaitForTime("000012"));
+#ifndef _WIN32
     EXPECT_EQ(Counters().reads, 1u) << "one read brought both";
+#endif
     EXPECT_EQ(Times(), (std::vector<std::string>{"000011", "000012"}));
     tagGPSNAVIINFO last = host.LastRecord();
     EXPECT_NEAR(last.dLatitude, 35.65, 1e-9);
@@ -108,7 +129,7 @@ TEST_F(ReceiverThreadTest, ReceptionBeginningMidSentence) {
     ASSERT_TRUE(WaitForTime("000005"));
     // The tail is a line of its own, decoded as nothing and sent as it is.
     EXPECT_EQ(Times(), (std::vector<std::string>{"", "000005"}));
-    EXPECT_EQ(host.records[0].dLatitude, 0.0);
+    EXPECT_EQ(host.Records().at(0).dLatitude, 0.0);
 }
 
 TEST_F(ReceiverThreadTest, SonyReceiverGetsItsStartCommandAndRecordsAtTheirLineFeed) {
@@ -151,7 +172,7 @@ TEST_F(ReceiverThreadTest, DecodingResumesAfterAFullBufferOfNoise) {
     Pause(50);
     ASSERT_TRUE(pty.Write(Gga(8) + Gga(9) + "$"));
     ASSERT_TRUE(WaitForTime("000009"));
-    EXPECT_EQ(TimeOf(host.records[host.records.size() - 2]), "000008");
+    EXPECT_EQ(TimeBeforeLast(), "000008");
 }
 
 TEST_F(ReceiverThreadTest, StopEndsAPendingWaitAtOnce) {
@@ -176,19 +197,23 @@ TEST_F(ReceiverThreadTest, StopRightAfterStartNeverHangs) {
         delete comm;
         comm = nullptr;
     }
-    EXPECT_EQ(W32CountHandles(), handlesBefore);
+    EXPECT_EQ(CountHandles(), handlesBefore);
 }
 
 TEST_F(ReceiverThreadTest, NullPointerOrForeignObjectEndsAtOnce) {
     Open();
+#ifndef _WIN32
     W32SerialCounters before = Counters();
+#endif
     EXPECT_EQ(ReceiverThread(nullptr), 0xFFFFFFFFu);
     CNotALink other;
     EXPECT_EQ(ReceiverThread(&other), 0xFFFFFFFFu);
+#ifndef _WIN32
     W32SerialCounters after = Counters();
     EXPECT_EQ(after.waits, before.waits);
     EXPECT_EQ(after.reads, before.reads);
-    EXPECT_EQ(W32CountHandles(), handlesBefore + 1) << "nothing was created beside the port";
+    EXPECT_EQ(CountHandles(), handlesBefore + 1) << "nothing was created beside the port";
+#endif
 }
 
 TEST_F(ReceiverThreadTest, IdleLineCostsNoCpu) {
@@ -197,16 +222,20 @@ TEST_F(ReceiverThreadTest, IdleLineCostsNoCpu) {
     ASSERT_TRUE(pty.Write(Gga(1) + "$"));
     ASSERT_TRUE(WaitForTime("000001"));
     Pause(50);
-    W32SerialCounters before = Counters();
     double cpuBefore = ThreadCpuMilliseconds();
+#ifndef _WIN32
+    W32SerialCounters before = Counters();
     Pause(400);
     W32SerialCounters after = Counters();
-    double cpuAfter = ThreadCpuMilliseconds();
     EXPECT_EQ(after.waits, before.waits);
     EXPECT_EQ(after.wakeups, before.wakeups) << "the thread blocks while the line is idle";
-    EXPECT_LT(cpuAfter - cpuBefore, 5.0);
+#else
+    Pause(400);
+#endif
+    EXPECT_LT(ThreadCpuMilliseconds() - cpuBefore, 5.0);
 }
 
+#ifndef _WIN32  // a closed COM handle does not hang up the line
 TEST_F(ReceiverThreadTest, DeviceClosedMidStreamKeepsTheThreadTurningSlowly) {
     Open();
     Start();
@@ -225,5 +254,6 @@ TEST_F(ReceiverThreadTest, DeviceClosedMidStreamKeepsTheThreadTurningSlowly) {
     EXPECT_LT(Stop(), 200);
     EXPECT_EQ(exitCode, 0u);
 }
+#endif
 
 }  // namespace

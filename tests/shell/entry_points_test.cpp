@@ -91,19 +91,15 @@ TEST(LoadTest, RegistersTheStopHookAndTheMenuItem) {
     EXPECT_EQ(201u, g_nMenuId);
 }
 
-#ifdef _WIN32
-static_assert(sizeof(tagHOOKENTRY) == 16, "the 32-bit hook entry");
-#endif
-
 TEST(MenuCallbackTest, StateQueryAnswersZeroOnlyWhileALinkExists) {
     long state = 12345;
     ASSERT_EQ(nullptr, g_pGPSComm);
-    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<long>(&state)));
+    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<VPI_LPARAM>(&state)));
     EXPECT_EQ(12345, state);
 
     CGPSComm link;
     g_pGPSComm = &link;
-    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<long>(&state)));
+    EXPECT_EQ(0, MenuCallback(101, 0, reinterpret_cast<VPI_LPARAM>(&state)));
     EXPECT_EQ(0, state);
     g_pGPSComm = nullptr;
 }
@@ -114,7 +110,8 @@ TEST(MenuCallbackTest, OtherCodesDoNothing) {
     CGPSComm* link = nullptr;
     while (true) {
         long state = 7;
-        for (int code : {0, 99, 102, 506, -1}) EXPECT_EQ(0, MenuCallback(code, 0, reinterpret_cast<long>(&state)));
+        for (int code : {0, 99, 102, 506, -1})
+            EXPECT_EQ(0, MenuCallback(code, 0, reinterpret_cast<VPI_LPARAM>(&state)));
         for (int code : {0, 100, 101, 505, 507, -1}) EXPECT_EQ(0, HookCallback(code, 0, 0)) << code;
         EXPECT_EQ(7, state);
         ASSERT_EQ(link, g_pGPSComm);  // a stopped link is gone

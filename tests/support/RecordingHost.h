@@ -137,6 +137,17 @@ public:
         return records.empty() ? tagGPSNAVIINFO{} : records.back();
     }
 
+    // Copies, taken under the lock: the receiver thread appends while a test reads.
+    std::vector<tagGPSNAVIINFO> Records() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return records;
+    }
+
+    std::vector<const tagGPSNAVIINFO*> RecordPointers() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return recordPointers;
+    }
+
     std::vector<std::string> Calls() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return calls;

@@ -1,14 +1,18 @@
 // The Windows vpihost.exe with the real module, run as a user runs it: load,
-// marker check, Init, Load and the about box (answered here, as the user
-// would click OK), then Close and Release.
+// marker check, Init, Load and the about box, the start dialog played from
+// the options, a live link over the null-modem cable (PortPair.h), a refused
+// Start; then Close and Release. vpihost plays the dialog and answers the
+// message boxes itself.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "PortPair.h"
 
 namespace {
 
@@ -28,42 +32,18 @@ std::string ReadWhole(const std::string& path) {
 
 struct Result {
     DWORD exitCode = 0xFFFFFFFF;
-    std::string out, err;
-    std::vector<std::string> boxes;  // texts of the message boxes answered, code page 932
+    std::string out, err, profile, gpx;
 };
 
-struct BoxSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<BoxSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char name[16] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (pid != search->pid || strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// Plays the user at a window of the child: a message box or the dialog.
-using Answer = std::function<void(HWND window, Result* result)>;
-
-void PressOk(HWND box, Result* result) {
-    char text[1024] = {};
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's text control
-    result->boxes.push_back(text);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-}
-
-Result RunVpihost(const std::string& arguments, const Answer& answer = PressOk) {
+// Runs vpihost.exe with a profile of its own (starting as `profile`) and a
+// GPX file, and waits for it.
+Result RunVpihost(const std::string& arguments, const std::string& profile = "") {
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
     static int counter = 0;
     std::string base =
         std::string(temp) + "vpihost-wine-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
+    std::ofstream(base + ".ini", std::ios::binary) << profile;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE out =
         CreateFileA((base + ".out").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -75,7 +55,8 @@ Result RunVpihost(const std::string& arguments, const Answer& answer = PressOk) 
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    std::string command = "\"" + Beside("vpihost.exe") + "\" --profile \"" + base + ".ini\" " + arguments;
+    std::string command =
+        "\"" + Beside("vpihost.exe") + "\" --profile \"" + base + ".ini\" --gpx \"" + base + ".gpx\" " + arguments;
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     Result result;
@@ -84,24 +65,16 @@ Result RunVpihost(const std::string& arguments, const Answer& answer = PressOk) 
     CloseHandle(out);
     CloseHandle(err);
     if (!created) return result;
-    for (int i = 0; i < 6000; ++i) {
-        if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) break;
-        BoxSearch search{process.dwProcessId, nullptr};
-        EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) continue;
-        answer(search.found, &result);
-        for (int j = 0; j < 300 && IsWindow(search.found) && IsWindowVisible(search.found); ++j) Sleep(10);
-    }
-    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0xDEAD);
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0xDEAD);
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     result.out = ReadWhole(base + ".out");
     result.err = ReadWhole(base + ".err");
-    DeleteFileA((base + ".out").c_str());
-    DeleteFileA((base + ".err").c_str());
-    DeleteFileA((base + ".ini").c_str());
+    result.profile = ReadWhole(base + ".ini");
+    result.gpx = ReadWhole(base + ".gpx");
+    for (const char* suffix : {".out", ".err", ".ini", ".gpx"}) DeleteFileA((base + suffix).c_str());
     return result;
 }
 
@@ -110,9 +83,8 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 TEST(VpihostExe, LoadsTheModuleRunsInitLoadAndAboutAndClosesAgain) {
     Result r = RunVpihost("--about");
     EXPECT_EQ(0u, r.exitCode) << r.err;
-    ASSERT_EQ(1u, r.boxes.size()) << r.err;
-    EXPECT_EQ(0u, r.boxes[0].find("NMEA Driver for Tavelo ")) << r.boxes[0];
-    EXPECT_TRUE(Has(r.boxes[0], "Ver 1.0.5"));
+    EXPECT_TRUE(Has(r.err, "message box: NMEA Driver for Tavelo ")) << r.err;
+    EXPECT_TRUE(Has(r.err, "Ver 1.0.5")) << r.err;
     EXPECT_TRUE(Has(r.err, "needs host version 7420, this host is 7420")) << r.err;
     EXPECT_TRUE(Has(r.err,
                     "Init: \"NMEA Driver for Tavelo \xE3\x83\x97\xE3\x83\xA9\xE3\x82\xB0\xE3\x82\xA4\xE3\x83\xB3\""
@@ -127,7 +99,7 @@ TEST(VpihostExe, LoadsTheModuleRunsInitLoadAndAboutAndClosesAgain) {
 TEST(VpihostExe, VersionGateRefusesBeforeLoading) {
     Result r = RunVpihost("--host-version 7419");
     EXPECT_EQ(4u, r.exitCode) << r.err;
-    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_FALSE(Has(r.err, "message box")) << r.err;
     EXPECT_TRUE(Has(r.err, "needs host version 7420 or later; this host is 7419")) << r.err;
 }
 
@@ -140,31 +112,41 @@ TEST(VpihostExe, MissingModuleAndLinuxOnlySourcesAreOneLineErrors) {
     EXPECT_TRUE(Has(simulate.err, "available on Linux only")) << simulate.err;
 }
 
-TEST(VpihostExe, OptionsPresetTheRealStartDialogThroughTheProfile) {
-    bool sawDialog = false, com3 = false, centre = true, record = false;
-    std::string interval;
-    Result r = RunVpihost("--port 3 --receiver nmea --no-center --record --interval 10", [&](HWND window, Result*) {
-        if (!GetDlgItem(window, 8065)) {  // not the start dialog
-            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            return;
+// The options are clicked into the real dialog: the stored profile says
+// otherwise, and the module saves what the dialog showed at Start.
+TEST(VpihostExe, OptionsAreClickedIntoTheRealDialogAndTheLinkRuns) {
+    PortPair cable("COM2");
+    ASSERT_TRUE(cable.ok());
+    volatile bool running = true;
+    // A bounded stream: it fits the cable's buffers when nobody reads.
+    std::thread receiver([&] {
+        for (int i = 0; i < 40 && running; ++i) {
+            cable.Write("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n$");
+            Sleep(100);
         }
-        sawDialog = true;
-        com3 = SendMessageA(GetDlgItem(window, 8065), BM_GETCHECK, 0, 0) == BST_CHECKED;
-        centre = SendMessageA(GetDlgItem(window, 8068), BM_GETCHECK, 0, 0) == BST_CHECKED;
-        record = SendMessageA(GetDlgItem(window, 8070), BM_GETCHECK, 0, 0) == BST_CHECKED;
-        char text[32] = {};
-        GetDlgItemTextA(window, 237, text, sizeof text);
-        interval = text;
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);  // the user cancels
     });
-    ASSERT_TRUE(sawDialog) << r.err;
-    EXPECT_TRUE(com3);
-    EXPECT_FALSE(centre);
-    EXPECT_TRUE(record);
-    EXPECT_EQ("10", interval);
+    Result r =
+        RunVpihost("--port 2 --receiver nmea --no-center --interval 10 --duration 3 --json",
+                   "[plugin 1]\nGPSNavi CommPort=3\nGPSNavi Protcol=1\nGPSNavi Centering=1\nGPSNavi Sampling=5\n");
+    running = false;
+    receiver.join();
+    EXPECT_EQ(0u, r.exitCode) << r.err;
+    for (const char* saved : {"GPSNavi CommPort=1", "GPSNavi Protcol=0", "GPSNavi Centering=0", "GPSNavi Sampling=10"})
+        EXPECT_TRUE(Has(r.profile, saved)) << saved << "\n" << r.profile;
+    EXPECT_TRUE(Has(r.err, "navigation started: centre off, 3D on, record on")) << r.err;
+    EXPECT_TRUE(Has(r.out, "\"dLatitude\":48.1173,\"dLongitude\":11.516666666666667,\"dAltitude\":545.4")) << r.out;
+    EXPECT_TRUE(Has(r.gpx, "<trkpt lat=\"48.1173\" lon=\"11.516666666666667\">")) << r.gpx;
+}
+
+TEST(VpihostExe, RefusedStartIsAnsweredAndCancelled) {
+    // Held here if it opens at all: for vpihost the port is busy or missing.
+    HANDLE held = CreateFileA("\\\\.\\COM4", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Result r = RunVpihost("--port 4 --duration 1");
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     EXPECT_EQ(5u, r.exitCode) << r.err;
-    EXPECT_TRUE(Has(r.err, "navigation did not start")) << r.err;
-    EXPECT_FALSE(Has(r.err, "navigation started"));
+    EXPECT_TRUE(Has(r.err, "message box: Cannot Open COM port")) << r.err;
+    EXPECT_TRUE(Has(r.err, "navigation did not start: the start dialog refused Start (Cannot Open COM port)")) << r.err;
+    EXPECT_FALSE(Has(r.profile, "CommPort")) << "nothing is saved";
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Where the line's bytes come from: the port's own device (nothing to do), a
 // device named with --device, a simulated receiver on a pseudo-terminal, or
-// a recorded log replayed into one. Every COM port name (COM1 to COM4) is
-// mapped to the device, so whichever port the start dialog opens reaches it.
+// a recorded log replayed into one. On Linux every COM port name (COM1 to
+// COM4) is mapped to the device, so whichever port the start dialog opens
+// reaches it; under Wine --device points the port the dialog will open at
+// the device (the link in the prefix), and the other sources are Linux's.
 #pragma once
 
 #include <memory>
@@ -19,9 +21,10 @@ public:
     DataSource& operator=(const DataSource&) = delete;
 
     // Before the start dialog: opens the device or the log and maps the
-    // ports. sony chooses the replay's default pace (9600 rather than 4800
-    // baud). False with a one-line reason.
-    bool Prepare(const Options& options, bool sony, std::string* error);
+    // ports. port is the one the dialog will open (1..4); sony chooses the
+    // replay's default pace (9600 rather than 4800 baud). False with a
+    // one-line reason.
+    bool Prepare(const Options& options, int port, bool sony, std::string* error);
 
     // Once the link runs: starts the simulator or the replay.
     bool Start(std::string* error);

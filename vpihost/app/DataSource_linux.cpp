@@ -60,7 +60,7 @@ struct DataSource::Impl {
 DataSource::DataSource() : m(new Impl) {}
 DataSource::~DataSource() = default;
 
-bool DataSource::Prepare(const Options& o, bool sony, std::string* error) {
+bool DataSource::Prepare(const Options& o, int, bool sony, std::string* error) {
     m->options = o;
     m->sony = sony;
     if (!o.device.empty()) {

@@ -1,17 +1,89 @@
+#include <windows.h>
+
+#include <cstdlib>
+
 #include "DataSource.h"
 
 namespace vpihost {
 
-struct DataSource::Impl {};
+namespace {
 
-DataSource::DataSource() = default;
-DataSource::~DataSource() = default;
+bool UnderWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
 
-bool DataSource::Prepare(const Options& o, bool, std::string* error) {
-    if (!o.device.empty() || o.simulate != Receiver::kUnset || !o.replay.empty()) {
-        *error = "--device, --simulate and --replay are available on Linux only; on Windows the COM port is real";
+// A Unix path as Wine's drive Z: shows it.
+std::string OnDriveZ(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+// Whether a name exists there. (Wine's GetFileAttributes refuses devices.)
+bool Exists(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+std::string EnvironmentValue(const char* name) {
+    const char* value = getenv(name);
+    return value ? value : "";
+}
+
+// Under Wine COMn is the link dosdevices/comN in the prefix. Windows has no
+// call that makes a Unix symbolic link, but Wine runs a Unix program when
+// asked to: ln makes it.
+bool PointPortAt(int port, const std::string& device, std::string* link, std::string* error) {
+    std::string prefix = EnvironmentValue("WINEPREFIX");
+    if (prefix.empty()) prefix = EnvironmentValue("HOME") + "/.wine";
+    *link = prefix + "/dosdevices/com" + std::to_string(port);
+    DeleteFileA(OnDriveZ(*link).c_str());
+    std::string command = "/bin/ln -sfn \"" + device + "\" \"" + *link + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        *error = "cannot run /bin/ln to point COM" + std::to_string(port) + " at " + device;
         return false;
     }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // Wine does not wait for a Unix program: watch for the link.
+    for (int i = 0; i < 200; ++i) {
+        if (Exists(OnDriveZ(*link))) return true;
+        Sleep(10);
+    }
+    *error = "COM" + std::to_string(port) + " could not be pointed at " + device + " (" + *link + ")";
+    return false;
+}
+
+}  // namespace
+
+struct DataSource::Impl {
+    std::string description = "the COM ports of this computer";
+};
+
+DataSource::DataSource() : m(new Impl) {}
+DataSource::~DataSource() = default;
+
+bool DataSource::Prepare(const Options& o, int port, bool, std::string* error) {
+    if (o.device.empty()) return true;  // --simulate and --replay are refused before
+    if (!UnderWine()) {
+        *error = "--device works on Linux and under Wine; on Windows the COM port is real";
+        return false;
+    }
+    if (!Exists(OnDriveZ(o.device))) {
+        *error = "cannot open the device " + o.device + ": it does not exist";
+        return false;
+    }
+    std::string link;
+    if (!PointPortAt(port, o.device, &link, error)) return false;
+    m->description = o.device + " as COM" + std::to_string(port) + " (" + link + ")";
     return true;
 }
 
@@ -19,7 +91,7 @@ bool DataSource::Start(std::string*) { return true; }
 bool DataSource::Finished() const { return false; }
 std::string DataSource::Failure() const { return std::string(); }
 std::string DataSource::Progress() const { return std::string(); }
-std::string DataSource::Description() const { return "the COM ports of this computer"; }
+std::string DataSource::Description() const { return m->description; }
 void DataSource::Stop() {}
 
 }  // namespace vpihost

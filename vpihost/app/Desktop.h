@@ -1,9 +1,8 @@
 // The desktop in front of the plug-in: its message boxes and the start
-// dialog. On Linux vpihost plays the user through the Win32 stand-in's
-// control API: message boxes go to stderr and are answered with OK, and the
-// start dialog is clicked through from the options. On Windows both are
-// real; the options preset the dialog through the profile and the user
-// presses Start.
+// dialog. vpihost plays the user: message boxes go to stderr and are
+// answered with OK, and the start dialog is clicked through from the
+// options. On Linux through the Win32 stand-in's control API; on Windows
+// in the real windows, from a watcher thread.
 #pragma once
 
 #include <string>
@@ -20,6 +19,7 @@ public:
     Desktop(const Desktop&) = delete;
     Desktop& operator=(const Desktop&) = delete;
 
+    // Made on the thread that runs the plug-in's windows (the UI thread).
     // Before the menu item is chosen: arranges that the dialog gets the
     // options. False with a reason when an option cannot be played here.
     bool PrepareStartDialog(const Options& options, IniProfile* profile, unsigned int pluginId, std::string* error);

@@ -1,29 +1,223 @@
+// The real desktop, played as a user would, from two threads that look at
+// the windows of the UI thread (the one that made the Desktop): one clicks
+// the options into the start dialog when it appears and presses Start, the
+// other answers message boxes with OK. Messages go in as a Windows UI test
+// sends them.
+#include <windows.h>
+
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "Console.h"
 #include "Desktop.h"
 
 namespace vpihost {
 
-Desktop::Desktop() = default;
-Desktop::~Desktop() = default;
+namespace {
 
-bool Desktop::PrepareStartDialog(const Options& o, IniProfile* profile, unsigned int id, std::string* error) {
+// Control ids of the start dialog.
+constexpr int kPortRadioFirst = 8063;  // COM1; COM2 to COM4 follow
+constexpr int kNmeaRadio = 8067;
+constexpr int kSonyRadio = 8071;
+constexpr int kCenterCheck = 8068;
+constexpr int k3DCheck = 8069;
+constexpr int kRecordCheck = 8070;
+constexpr int kIntervalCombo = 237;
+constexpr int kMessageBoxText = 0xFFFF;
+
+struct State {
+    std::mutex mutex;
+    DWORD uiThread = 0;
+    bool stop = false;
+    bool armed = false;  // the next start dialog is to be played
+    Options options;
+    bool played = false;
+    bool stayedOpen = false;
+    int boxes = 0;  // message boxes answered
+    std::string lastBox;
+    std::thread player, answerer;
+} g_state;
+
+bool IsStartDialog(HWND window) { return GetDlgItem(window, kNmeaRadio) && GetDlgItem(window, kSonyRadio); }
+bool IsOpen(HWND window) { return IsWindow(window) && IsWindowVisible(window); }
+
+struct Search {
+    bool wantStartDialog;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "#32770") != 0 || !IsWindowVisible(window) || IsStartDialog(window) != search->wantStartDialog)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The start dialog, or any other dialog window (a message box), of the UI
+// thread.
+HWND UiDialog(bool startDialog) {
+    Search search{startDialog, nullptr};
+    EnumThreadWindows(g_state.uiThread, &FindVisibleDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void PostClick(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void SetCheck(HWND dialog, int id, int wanted) {
+    if (wanted >= 0 && Checked(dialog, id) != (wanted == 1)) Click(dialog, id);
+}
+
+bool Stopping() {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    return g_state.stop;
+}
+
+int BoxesAnswered() {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    return g_state.boxes;
+}
+
+// A box's lines as one line of stderr; the box is then closed with OK.
+void AnswerMessageBox(HWND box) {
+    char text[2048] = {};
+    GetDlgItemTextA(box, kMessageBoxText, text, sizeof text);
+    std::string utf8 = Cp932ToUtf8(text);
+    std::string line;
+    for (char c : utf8) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() != ' ') line += " / ";
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    while (line.size() >= 3 && line.compare(line.size() - 3, 3, " / ") == 0) line.resize(line.size() - 3);
+    ErrorLine("message box: " + line);
+    PostClick(box, IDOK);
+    for (int i = 0; i < 300 && IsOpen(box); ++i) Sleep(10);
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    g_state.lastBox = utf8;
+    ++g_state.boxes;
+}
+
+// Any click may raise a box (a receiver radio opens the port): boxes are
+// answered on a thread of their own, while the player waits in SendMessage.
+void AnswerBoxes() {
+    while (!Stopping()) {
+        if (HWND box = UiDialog(false))
+            AnswerMessageBox(box);
+        else
+            Sleep(10);
+    }
+}
+
+// After Start: true once the dialog has closed, false when it is still open
+// a while after a box was answered (Start was refused).
+bool WaitForClose(HWND dialog, int boxesBefore) {
+    int quiet = 0;
+    while (!Stopping() && IsOpen(dialog)) {
+        if (BoxesAnswered() != boxesBefore && (quiet += 10) >= 500) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+void PlayStartDialog(HWND dialog) {
+    Options o;
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        g_state.armed = false;
+        g_state.played = true;
+        o = g_state.options;
+    }
+    // In the order a user would go, as on Linux.
+    if (o.port >= 1 && o.port <= 4) Click(dialog, kPortRadioFirst + o.port - 1);
+    if (o.receiver == Receiver::kNmea && !Checked(dialog, kNmeaRadio)) Click(dialog, kNmeaRadio);
+    if (o.receiver == Receiver::kSony && !Checked(dialog, kSonyRadio)) Click(dialog, kSonyRadio);
+    SetCheck(dialog, kCenterCheck, o.center);
+    SetCheck(dialog, k3DCheck, o.view3d);
+    SetCheck(dialog, kRecordCheck, o.record);
+    if (o.interval > 0) {
+        std::string text = std::to_string(o.interval);
+        SendMessageA(GetDlgItem(dialog, kIntervalCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    int boxes = BoxesAnswered();
+    PostClick(dialog, IDOK);
+    if (WaitForClose(dialog, boxes)) return;
+    // Start was refused (the port would not open): give up as a user
+    // would, with Cancel.
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        g_state.stayedOpen = true;
+    }
+    PostClick(dialog, IDCANCEL);
+    WaitForClose(dialog, -1);
+}
+
+// Plays the start dialog once it appears, when vpihost was asked to; one
+// that was not asked for is the user's.
+void PlayDialogs() {
+    while (!Stopping()) {
+        HWND dialog = UiDialog(true);
+        bool armed;
+        {
+            std::lock_guard<std::mutex> lock(g_state.mutex);
+            armed = g_state.armed;
+        }
+        if (dialog && armed)
+            PlayStartDialog(dialog);
+        else
+            Sleep(10);
+    }
+}
+
+}  // namespace
+
+Desktop::Desktop() {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    g_state.uiThread = GetCurrentThreadId();
+    g_state.stop = false;
+    g_state.player = std::thread(&PlayDialogs);
+    g_state.answerer = std::thread(&AnswerBoxes);
+}
+
+Desktop::~Desktop() {
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        g_state.stop = true;
+    }
+    g_state.player.join();
+    g_state.answerer.join();
+}
+
+bool Desktop::PrepareStartDialog(const Options& o, IniProfile*, unsigned int, std::string* error) {
     if (o.baud > 0) {
         *error = "--baud is played on Linux only; on Windows use the dialog's line-settings button";
         return false;
     }
-    // The dialog opens with the stored settings: storing the options first
-    // makes it show them, and the user confirms with Start.
-    std::string ignored;
-    if (o.port > 0) profile->SetInt(id, "GPSNavi CommPort", o.port - 1, &ignored);
-    if (o.receiver != Receiver::kUnset)
-        profile->SetInt(id, "GPSNavi Protcol", o.receiver == Receiver::kSony ? 1 : 0, &ignored);
-    if (o.center >= 0) profile->SetInt(id, "GPSNavi Centering", o.center, &ignored);
-    if (o.view3d >= 0) profile->SetInt(id, "GPSNavi 3DView", o.view3d, &ignored);
-    if (o.record >= 0) profile->SetInt(id, "GPSNavi Record", o.record, &ignored);
-    if (o.interval > 0) profile->SetInt(id, "GPSNavi Sampling", o.interval, &ignored);
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    g_state.options = o;
+    g_state.armed = true;
+    g_state.played = false;
+    g_state.stayedOpen = false;
     return true;
 }
 
-std::string Desktop::StartDialogOutcome() const { return std::string(); }
-std::string Desktop::LastMessageBox() const { return std::string(); }
+std::string Desktop::StartDialogOutcome() const {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    if (!g_state.played) return "the start dialog did not appear";
+    if (g_state.stayedOpen)
+        return "the start dialog refused Start" + (g_state.lastBox.empty() ? "" : " (" + g_state.lastBox + ")");
+    return std::string();
+}
+
+std::string Desktop::LastMessageBox() const {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    return g_state.lastBox;
+}
 
 }  // namespace vpihost

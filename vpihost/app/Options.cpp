@@ -61,7 +61,7 @@ const char* UsageText() {
            "  --any-talker         take $GNRMC, $GNGGA ... too (multi-system receivers); stored\n"
            "  --no-any-talker      only $GP sentences again (the module's default); stored\n"
            "Data source:\n"
-           "  --device PATH        serial device behind the COM port (Linux)\n"
+           "  --device PATH        serial device behind the COM port (Linux, Wine)\n"
            "  --simulate nmea|sony a simulated receiver on a pseudo-terminal (Linux)\n"
            "  --sim-speed KMH      the simulated car's speed (default 40)\n"
            "  --replay FILE        a recorded log written into a pseudo-terminal (Linux)\n"

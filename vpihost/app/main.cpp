@@ -194,8 +194,9 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
 int Run(const Options& o) {
     SetQuiet(o.quiet);
 #ifdef _WIN32
-    if (!o.device.empty() || o.simulate != Receiver::kUnset || !o.replay.empty()) {
-        ErrorLine("--device, --simulate and --replay are available on Linux only; on Windows the COM port is real");
+    if (o.simulate != Receiver::kUnset || !o.replay.empty()) {
+        ErrorLine(
+            "--simulate and --replay are available on Linux only; under Wine use --device with a pseudo-terminal");
         return kExitUsage;
     }
 #endif
@@ -239,7 +240,8 @@ int Run(const Options& o) {
     if (!o.about) {
         bool sony = o.receiver == Receiver::kSony ||
                     (o.receiver == Receiver::kUnset && profile.GetInt(kPluginId, "GPSNavi Protcol", 0) == 1);
-        if (!source.Prepare(o, sony, &error)) {
+        int port = o.port > 0 ? o.port : profile.GetInt(kPluginId, "GPSNavi CommPort", 1) + 1;
+        if (!source.Prepare(o, port, sony, &error)) {
             ErrorLine(error);
             return kExitSource;
         }
