@@ -113,7 +113,7 @@ TEST_F(VpihostRun, PacedReplayTakesTheLineTimeAndReportsLocalTime) {
     EXPECT_EQ("213519", Text(records[2], "szTime"));
     EXPECT_EQ("075444", Text(records[7], "szTime")) << "22:54:44 UTC is past midnight in Tokyo";
     EXPECT_NE(std::string::npos, run.Err().find("replay 518 of 518 bytes (100%)"));
-    EXPECT_NE(std::string::npos, run.Err().find("stopping (the replay has been read): hook code 506"));
+    EXPECT_NE(std::string::npos, run.Err().find("stopping (the replay has been read): the host's GPS stop command"));
 }
 
 TEST_F(VpihostRun, SimulatedNmeaReceiverAgreesWithTheTruthToAMillionthOfADegree) {
@@ -154,7 +154,7 @@ TEST_F(VpihostRun, DialogOptionsArePlayedAndStoredByThePlugin) {
     Records records = ParseJsonLines(run.Out());
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(10, Number(records[0], "nInterval"));
-    EXPECT_NE(std::string::npos, run.Err().find("navigation started: centre off, 3D off, record off"));
+    EXPECT_NE(std::string::npos, run.Err().find("navigation started: centre the map off, 3D view off, record the track off"));
     EXPECT_EQ(
         "[plugin 1]\nGPSNavi CommPort=2\nGPSNavi Centering=0\nGPSNavi 3DView=0\nGPSNavi Record=0\n"
         "GPSNavi Sampling=10\nGPSNavi Protcol=0\n",
@@ -168,7 +168,7 @@ TEST_F(VpihostRun, WithoutOptionsTheStoredSettingsAreUsed) {
     Records records = ParseJsonLines(run.Out());
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(20, Number(records[0], "nInterval"));
-    EXPECT_NE(std::string::npos, run.Err().find("centre off, 3D on, record on"));
+    EXPECT_NE(std::string::npos, run.Err().find("centre the map off, 3D view on, record the track on"));
     std::string profile = ReadWholeFile(m_profile);
     EXPECT_EQ(0u, profile.find("; mine\n[plugin 1]\nGPSNavi Sampling=20\nGPSNavi Centering=0\nGPSNavi FixSpeed=5\n"))
         << profile;
@@ -193,7 +193,7 @@ TEST_F(VpihostRun, CtrlCStopsCleanlyAndTheLineSettingsButtonSetsTheBaud) {
     run.Signal(SIGINT);
     EXPECT_EQ(0, run.Wait(10000)) << run.Err();
     err = run.Err();
-    EXPECT_NE(std::string::npos, err.find("stopping (interrupted): hook code 506, then Close and Release")) << err;
+    EXPECT_NE(std::string::npos, err.find("stopping (interrupted): the host's GPS stop command, then the plug-in's Close and Release")) << err;
     EXPECT_NE(std::string::npos, err.find("navigation released"));
 }
 
@@ -210,7 +210,7 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
         {{"--module", BesideTestProgram("libPluginIf.so")}, 3, "has no version-requirement marker"},
         {{"--module", noEntryPoints}, 3, "does not export Load"},
         {{"--host-version", "7419"}, 4, "needs host version 7420 or later; this host is 7419"},
-        {{"--device", m_dir + "/no-such-tty"}, 5, "cannot open the device"},
+        {{"--device", m_dir + "/no-such-tty"}, 5, "there is no device "},
         {{"--replay", m_dir + "/no-such.log"}, 5, "cannot open the replay"},
         {{"--port", "9"}, 2, "--port needs 1, 2, 3 or 4"},
         {{"--simulate", "nmea", "--replay", kFixture}, 2, "choose one of"},
@@ -233,9 +233,9 @@ TEST_F(VpihostRun, AboutShowsTheBoxAndClosesAgain) {
     ASSERT_EQ(0, run.Wait()) << run.Err();
     std::string err = run.Err();
     EXPECT_NE(std::string::npos,
-              err.find("Init: \"NMEA Driver for Tavelo プラグイン\" version 1.0.5, record size 280"));
-    EXPECT_NE(std::string::npos, err.find("Load: menu item \"NMEA for Tavelo\" at place 1831"));
-    EXPECT_NE(std::string::npos, err.find("Load: command hook of kind 4"));
+              err.find("plug-in \"NMEA Driver for Tavelo プラグイン\" version 1.0.5\n"));
+    EXPECT_NE(std::string::npos, err.find("it adds \"NMEA for Tavelo\" to the GPS menu\n"));
+    EXPECT_NE(std::string::npos, err.find("it listens to the host's commands (GPS stop)\n"));
     EXPECT_NE(std::string::npos, err.find("message box: NMEA Driver for Tavelo プラグイン for VESTRAND / Ver 1.0.5"));
     EXPECT_EQ("", run.Out());
 }

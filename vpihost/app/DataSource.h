@@ -19,9 +19,10 @@ public:
     DataSource& operator=(const DataSource&) = delete;
 
     // Before the start dialog: opens the device or the log and maps the
-    // ports. sony chooses the replay's default pace (9600 rather than 4800
-    // baud). False with a one-line reason.
-    bool Prepare(const Options& options, bool sony, std::string* error);
+    // ports; starts the --log recording. sony chooses the replay's default
+    // pace (9600 rather than 4800 baud). False with a one-line reason;
+    // *busy tells a device that another program holds.
+    bool Prepare(const Options& options, bool sony, std::string* error, bool* busy);
 
     // Once the link runs: starts the simulator or the replay.
     bool Start(std::string* error);
@@ -30,10 +31,17 @@ public:
     bool Finished() const;
     // What went wrong while running; empty while all is well.
     std::string Failure() const;
+    // The --device has gone (hung up, failed, or its path vanished): the
+    // one line that says so; empty while it is there.
+    std::string DeviceGone() const;
+    // After DeviceGone: true once the device can be opened again.
+    bool DeviceBack();
     // One short progress text for a replay; empty for other sources.
     std::string Progress() const;
     // What stands behind the ports, for the status line.
     std::string Description() const;
+    // The line speed the device runs at now, 0 when it cannot be told.
+    int LineSpeed() const;
 
     void Stop();
 

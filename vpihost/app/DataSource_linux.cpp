@@ -1,10 +1,16 @@
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 #include <win32_control.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "DataSource.h"
 #include "PseudoTerminal.h"
@@ -32,6 +38,79 @@ void MapPorts(const char* path) {
     for (const char* name : kPortNames) W32MapComPort(name, path);
 }
 
+// Opens a serial device to watch it (it is never read here), or says in
+// the user's terms why it cannot be opened.
+int OpenDevice(const std::string& path, std::string* error, bool* busy) {
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        if (e == ENOENT) {
+            *error = "there is no device " + path + " (is the receiver plugged in? dmesg names its device)";
+        } else if (e == EACCES || e == EPERM) {
+            *error = "no permission to open " + path + " (" + strerror(e) +
+                     "): on Debian the user must be in the group dialout (sudo adduser $USER dialout, then log in "
+                     "again)";
+        } else if (e == EBUSY) {
+            *busy = true;
+            *error = path + " is in use by another program";
+        } else if (e == ENXIO || e == ENODEV || e == EIO) {
+            *error = "the device " + path + " does not answer (" + strerror(e) + "): is there hardware behind it?";
+        } else {
+            *error = "cannot open the device " + path + ": " + strerror(e);
+        }
+        return -1;
+    }
+    termios tio;
+    if (tcgetattr(fd, &tio) != 0) {
+        close(fd);
+        *error = path + " is not a serial device (not a tty)";
+        return -1;
+    }
+    // A program that holds the device with an advisory lock has it too.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        close(fd);
+        *busy = true;
+        *error = path + " is in use by another program";
+        return -1;
+    }
+    flock(fd, LOCK_UN);
+    return fd;
+}
+
+struct SpeedName {
+    speed_t speed;
+    int baud;
+};
+constexpr SpeedName kSpeeds[] = {
+    {B50, 50},       {B75, 75},       {B110, 110},       {B134, 134},       {B150, 150},       {B200, 200},
+    {B300, 300},     {B600, 600},     {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
+    {B9600, 9600},   {B19200, 19200}, {B38400, 38400},   {B57600, 57600},   {B115200, 115200}, {B230400, 230400},
+    {B460800, 460800}, {B921600, 921600},
+};
+
+// The --log file: what the plug-in read, appended on the reading thread.
+struct LogSink {
+    int fd = -1;
+    std::atomic<bool> failed{false};
+    std::atomic<int> error{0};
+};
+
+void TapToLog(void* context, int, const void* bytes, size_t size) {
+    auto* log = static_cast<LogSink*>(context);
+    const char* at = static_cast<const char*>(bytes);
+    while (size > 0 && !log->failed.load()) {
+        ssize_t n = write(log->fd, at, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            log->error = n < 0 ? errno : EIO;
+            log->failed = true;
+            return;
+        }
+        at += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
 }  // namespace
 
 struct DataSource::Impl {
@@ -41,12 +120,22 @@ struct DataSource::Impl {
     PseudoTerminal pty;
     std::unique_ptr<vpisim::Simulator> simulator;
     std::unique_ptr<ReplayWriter> replay;
+    // --device: a descriptor kept open to notice a hang-up, and the device
+    // number to notice another device under the same path.
+    int watchFd = -1;
+    dev_t watchDevice = 0;
+    LogSink log;
 
     ~Impl() {
         // Writers first: they use the pseudo-terminal.
         replay.reset();
         simulator.reset();
         MapPorts(nullptr);
+        if (log.fd >= 0) {
+            W32SetSerialTap(nullptr, nullptr);
+            close(log.fd);
+        }
+        if (watchFd >= 0) close(watchFd);
     }
 
     bool OpenPty(std::string* error) {
@@ -54,23 +143,41 @@ struct DataSource::Impl {
         MapPorts(pty.portPath().c_str());
         return true;
     }
+
+    bool Watch(std::string* error, bool* busy) {
+        int fd = OpenDevice(options.device, error, busy);
+        struct stat st;
+        if (fd < 0 || fstat(fd, &st) != 0) {
+            if (fd >= 0) close(fd);
+            return false;
+        }
+        if (watchFd >= 0) close(watchFd);
+        watchFd = fd;
+        watchDevice = st.st_rdev;
+        return true;
+    }
 };
+
 
 DataSource::DataSource() : m(new Impl) {}
 DataSource::~DataSource() = default;
 
-bool DataSource::Prepare(const Options& o, bool sony, std::string* error) {
+bool DataSource::Prepare(const Options& o, bool sony, std::string* error, bool* busy) {
     m->options = o;
     m->sony = sony;
-    if (!o.device.empty()) {
-        // Tried here once, so that a missing or busy device is one clear
-        // line rather than the dialog's refusal.
-        int fd = open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0) {
-            *error = "cannot open the device " + o.device + ": " + strerror(errno);
+    *busy = false;
+    if (!o.logPath.empty()) {
+        m->log.fd = open(o.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (m->log.fd < 0) {
+            *error = "cannot write the log " + o.logPath + ": " + strerror(errno);
             return false;
         }
-        close(fd);
+        W32SetSerialTap(&TapToLog, &m->log);
+    }
+    if (!o.device.empty()) {
+        // Opened here first, so that a missing or busy device is one clear
+        // line rather than the dialog's refusal; kept open to watch it.
+        if (!m->Watch(error, busy)) return false;
         MapPorts(o.device.c_str());
         m->description = o.device;
         return true;
@@ -112,14 +219,42 @@ bool DataSource::Start(std::string*) {
 bool DataSource::Finished() const { return m->replay && m->replay->Done(); }
 
 std::string DataSource::Failure() const {
+    if (m->log.failed.load()) return "cannot write the log " + m->options.logPath + ": " + strerror(m->log.error.load());
     if (m->simulator) return m->simulator->Error();
     if (m->replay) return m->replay->Failure();
     return std::string();
 }
 
+std::string DataSource::DeviceGone() const {
+    if (m->watchFd < 0) return std::string();
+    pollfd p{m->watchFd, 0, 0};
+    const bool hungUp = poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    struct stat st;
+    const bool vanished = stat(m->options.device.c_str(), &st) != 0 || st.st_rdev != m->watchDevice;
+    if (!hungUp && !vanished) return std::string();
+    return "the receiver at " + m->options.device + " is gone";
+}
+
+bool DataSource::DeviceBack() {
+    std::string error;
+    bool busy = false;
+    if (!m->Watch(&error, &busy)) return false;
+    pollfd p{m->watchFd, 0, 0};
+    return !(poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
+}
+
 std::string DataSource::Progress() const { return m->replay ? m->replay->Progress() : std::string(); }
 
 std::string DataSource::Description() const { return m->description; }
+
+int DataSource::LineSpeed() const {
+    int fd = m->watchFd >= 0 ? m->watchFd : m->pty.portFd();
+    termios tio;
+    if (fd < 0 || tcgetattr(fd, &tio) != 0) return 0;
+    for (const SpeedName& s : kSpeeds)
+        if (s.speed == cfgetospeed(&tio)) return s.baud;
+    return 0;
+}
 
 void DataSource::Stop() {
     if (m->replay) m->replay->Stop();

@@ -1,0 +1,11 @@
+// The copy of received bytes that a host may ask for (W32SetSerialTap).
+#pragma once
+
+#include <windows.h>
+
+namespace w32 {
+
+// Hands the bytes a completed read delivered to the installed tap, if any.
+void TapSerialBytes(int com, const char* bytes, DWORD size);
+
+}  // namespace w32
