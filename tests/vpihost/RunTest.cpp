@@ -1,6 +1,9 @@
 // vpihost end to end on Linux: the built program with the built module,
 // fed by its simulator or a replayed log, checked against what was sent.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 #include <cmath>
@@ -42,6 +45,69 @@ protected:
     std::string m_profile;
     const std::string m_program = BesideTestProgram("vpihost");
 };
+
+// A serial line whose receiver end the test plays: --device gets path.
+class TestLine {
+public:
+    TestLine() {
+        char name[128] = {};
+        if (openpty(&m_device, &m_port, name, nullptr, nullptr) != 0) return;
+        for (int fd : {m_device, m_port}) {
+            fcntl(fd, F_SETFD, FD_CLOEXEC);  // a child holding the device side would keep the line up
+            termios tio;
+            tcgetattr(fd, &tio);
+            cfmakeraw(&tio);
+            tcsetattr(fd, TCSANOW, &tio);
+        }
+        path = name;
+    }
+    ~TestLine() {
+        Unplug();
+        if (m_port >= 0) close(m_port);
+    }
+    // Sentence by sentence, as a receiver sends them.
+    void Send(const std::string& text) {
+        for (size_t at = 0; at < text.size();) {
+            size_t end = text.find('\n', at);
+            end = end == std::string::npos ? text.size() : end + 1;
+            ASSERT_EQ(static_cast<ssize_t>(end - at), write(m_device, text.data() + at, end - at));
+            at = end;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    void Unplug() {
+        if (m_device >= 0) close(m_device);
+        m_device = -1;
+    }
+    int portFd() const { return m_port; }
+
+    std::string path;
+
+private:
+    int m_device = -1;
+    int m_port = -1;
+};
+
+// Runs a program as an ordinary user when the test runs as root, for whom
+// permissions and exclusive ttys do not apply.
+struct AsUser {
+    AsUser(const std::string& program, std::vector<std::string> arguments) : path(program), args(arguments) {
+        if (getuid() != 0) return;
+        path = "/usr/bin/setpriv";
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+    }
+    std::string path;
+    std::vector<std::string> args;
+};
+
+// An NMEA sentence with its checksum and line end.
+std::string Sentence(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
 
 size_t Lines(const std::string& text) {
     size_t n = 0;
@@ -195,6 +261,128 @@ TEST_F(VpihostRun, CtrlCStopsCleanlyAndTheLineSettingsButtonSetsTheBaud) {
     err = run.Err();
     EXPECT_NE(std::string::npos, err.find("stopping (interrupted): the host's GPS stop command, then the plug-in's Close and Release")) << err;
     EXPECT_NE(std::string::npos, err.find("navigation released"));
+}
+
+template <class Predicate>
+bool WaitFor(Predicate ready, int timeoutMs = 20000) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return ready();
+}
+
+TEST_F(VpihostRun, AnUnpluggedReceiverIsNoticedAndTheTrackIsWritten) {
+    enum How { kHangUp, kPathGone };
+    for (How how : {kHangUp, kPathGone}) {
+        TestLine line;
+        const std::string link = m_dir + "/gps" + std::to_string(how), gpx = m_dir + "/t.gpx";
+        ASSERT_EQ(0, symlink(line.path.c_str(), link.c_str()));
+        ChildProcess run(m_program, With({"--device", link, "--receiver", "nmea", "--json", "--gpx", gpx}));
+        ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
+        line.Send(ReadWholeFile(kFixture));
+        ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 11; })) << run.Err();
+        const auto unplugged = std::chrono::steady_clock::now();
+        if (how == kHangUp) line.Unplug();
+        if (how == kPathGone) unlink(link.c_str());
+        EXPECT_EQ(1, run.Wait(10000)) << how << run.Err();
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - unplugged).count(), 3.0);
+        EXPECT_NE(std::string::npos, run.Err().find("vpihost: the receiver at " + link + " is gone\n")) << run.Err();
+        EXPECT_NE(std::string::npos, run.Err().find("stopping (the receiver is gone)")) << run.Err();
+        EXPECT_NE(std::string::npos, ReadWholeFile(gpx).find("<time>1994-03-23T12:35:20Z</time>")) << how;
+        unlink(gpx.c_str());
+    }
+}
+
+TEST_F(VpihostRun, WithWaitForDeviceTheReturningReceiverGetsANewLink) {
+    auto first = std::make_unique<TestLine>();
+    const std::string link = m_dir + "/gps";
+    ASSERT_EQ(0, symlink(first->path.c_str(), link.c_str()));
+    ChildProcess run(m_program, With({"--device", link, "--receiver", "nmea", "--json", "--wait-for-device"}));
+    ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
+    first->Unplug();
+    ASSERT_TRUE(run.WaitForStderr("is gone; waiting for it to come back")) << run.Err();
+    TestLine second;
+    const std::string next = link + ".new";
+    ASSERT_EQ(0, symlink(second.path.c_str(), next.c_str()));
+    ASSERT_EQ(0, rename(next.c_str(), link.c_str()));
+    ASSERT_TRUE(run.WaitForStderr("is back; the start dialog runs again")) << run.Err();
+    ASSERT_TRUE(WaitFor([&] { return run.Err().find("navigation started", run.Err().find("is back")) != std::string::npos; }));
+    second.Send(ReadWholeFile(kFixture));
+    ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 12; })) << run.Out() << run.Err();
+    run.Signal(SIGINT);
+    EXPECT_EQ(0, run.Wait(10000)) << run.Err();
+    Records records = ParseJsonLines(run.Out());
+    EXPECT_EQ("261207", Text(records.back(), "szDate")) << "records of the second link";
+}
+
+TEST_F(VpihostRun, HangUpAndAClosedPipeStopCleanlyWithTheTrackWritten) {
+    enum How { kHangUpSignal, kReaderGone };
+    for (How how : {kHangUpSignal, kReaderGone}) {
+        const std::string gpx = m_dir + "/t.gpx";
+        ChildProcess run(m_program, With({"--simulate", "nmea", "--gpx", gpx}), {}, how == kReaderGone);
+        ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
+        if (how == kHangUpSignal) {
+            ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 3; }));
+            run.Signal(SIGHUP);
+        } else {
+            char buffer[512];
+            ASSERT_GT(read(run.StdoutReader(), buffer, sizeof buffer), 0);
+            run.CloseStdoutReader();
+        }
+        EXPECT_EQ(0, run.Wait(10000)) << how << run.Err();
+        const char* why = how == kHangUpSignal ? "stopping (the terminal hung up)"
+                                               : "stopping (nobody reads the records any more)";
+        EXPECT_NE(std::string::npos, run.Err().find(why)) << run.Err();
+        EXPECT_NE(std::string::npos, ReadWholeFile(gpx).find("</gpx>")) << how;
+        unlink(gpx.c_str());
+    }
+}
+
+TEST_F(VpihostRun, AQuietLineGetsOneHintWithThePortTheSpeedAndTheReceiverType) {
+    // Silence, and a receiver without a fix (its sentences carry no position).
+    TestLine silent, noFix;
+    ChildProcess quiet(m_program, With({"--device", silent.path, "--receiver", "nmea", "--duration", "6.5"}));
+    ChildProcess searching(m_program, {"--profile", m_dir + "/other.ini", "--device", noFix.path, "--port", "2",
+                                       "--receiver", "nmea", "--duration", "6.5"});
+    ASSERT_TRUE(searching.WaitForStderr("reading COM")) << searching.Err();
+    for (int second = 10; second < 15; ++second)
+        noFix.Send(Sentence("GPGGA,1235" + std::to_string(second) + ",,,,,0,00,,,M,,M,,"));
+    EXPECT_EQ(0, quiet.Wait()) << quiet.Err();
+    EXPECT_EQ(0, searching.Wait()) << searching.Err();
+    const std::string where = "check the port (COM2), the line speed (4800 baud; --baud) and the receiver type "
+                              "(NMEA 0183; --receiver nmea|sony). A receiver that sends $GN... sentences needs "
+                              "--any-talker";
+    EXPECT_NE(std::string::npos,
+              quiet.Err().find("vpihost: no sentence from the receiver could be decoded in 5 s: " + where))
+        << quiet.Err();
+    EXPECT_NE(std::string::npos, searching.Err().find("vpihost: 5 s of records without a position: " + where))
+        << searching.Err();
+    EXPECT_NE(std::string::npos,
+              quiet.Err().find("reading COM2 from " + silent.path + " at 4800 baud, receiver type NMEA 0183"));
+}
+
+TEST_F(VpihostRun, DeviceRefusalsNameTheDeviceAndTheReason) {
+    TestLine closed, held;
+    ASSERT_EQ(0, chmod(closed.path.c_str(), 0600));  // not for others
+    ASSERT_EQ(0, chmod(held.path.c_str(), 0666));
+    ASSERT_EQ(0, ioctl(held.portFd(), TIOCEXCL));  // held exclusively by another program
+    const std::string profile = "/tmp/vpihost-refusal-" + std::to_string(getpid()) + ".ini";
+    const struct {
+        std::string device;
+        const char* message;
+    } cases[] = {
+        {closed.path, ": on Debian the user must be in the group dialout (sudo adduser $USER dialout"},
+        {held.path, " is in use by another program\n"},
+    };
+    for (const auto& c : cases) {
+        AsUser user(m_program, {"--profile", profile, "--device", c.device, "--quiet"});
+        ChildProcess run(user.path, user.args);
+        EXPECT_EQ(5, run.Wait()) << run.Err();
+        EXPECT_NE(std::string::npos, run.Err().find(c.device)) << run.Err();
+        EXPECT_NE(std::string::npos, run.Err().find(c.message)) << run.Err();
+        EXPECT_EQ(1u, Lines(run.Err())) << run.Err();
+    }
 }
 
 struct ErrorCase {
