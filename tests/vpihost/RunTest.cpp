@@ -167,6 +167,20 @@ TEST_F(VpihostRun, FastReplayGivesTheExpectedRecordsInOrder) {
     EXPECT_NE(std::string::npos, ReadWholeFile(m_dir + "/t.svg").find(">5 fixes</text>"));
 }
 
+TEST_F(VpihostRun, LogHoldsWhatThePluginReadAndTpvLinesFollowTheRecords) {
+    const std::string log = m_dir + "/drive.log";
+    ChildProcess run(m_program, With({"--replay", kFixture, "--fast", "--json=tpv", "--quiet", "--log=" + log}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    EXPECT_EQ(ReadWholeFile(kFixture), ReadWholeFile(log));
+    Records tpv = ParseJsonLines(run.Out());
+    ASSERT_EQ(11u, tpv.size()) << run.Out();
+    EXPECT_EQ("{\"class\":\"TPV\",\"mode\":1}", run.Out().substr(0, run.Out().find('\n')));
+    // $GPRMC of 12:35:20 on 23 March 1994 at 22.4 knots, the module's km/h in m/s.
+    EXPECT_EQ("1994-03-23T12:35:20.000Z", Text(tpv[4], "time"));
+    EXPECT_EQ(3, Number(tpv[4], "mode"));
+    EXPECT_DOUBLE_EQ(22.4 * 1.855 / 3.6, Number(tpv[4], "speed"));
+}
+
 TEST_F(VpihostRun, PacedReplayTakesTheLineTimeAndReportsLocalTime) {
     // 518 bytes at 4800 baud: about 1.1 s of line time.
     auto start = std::chrono::steady_clock::now();
@@ -388,12 +402,33 @@ TEST_F(VpihostRun, DeviceRefusalsNameTheDeviceAndTheReason) {
 struct ErrorCase {
     std::vector<std::string> args;
     int exitCode;
-    const char* message;
+    std::string message;
 };
 
 TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
     const std::string noEntryPoints = BesideTestProgram("libvpihost_no_entry_points.so");
+    // Module paths that are no module file: a FIFO, a loop of links, and the
+    // module built for another processor (its ELF machine changed).
+    const std::string fifo = m_dir + "/fifo.vpl", loop = m_dir + "/loop.vpl", foreign = m_dir + "/foreign.vpl";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    ASSERT_EQ(0, symlink(loop.c_str(), loop.c_str()));
+    std::string module = ReadWholeFile(BesideTestProgram("NMEATavelo.vpl"));
+    ASSERT_GT(module.size(), 20u);
+    module[18] = 0x28;  // EM_ARM
+    module[19] = 0;
+    std::ofstream(foreign, std::ios::binary) << module;
+    const std::string unwritable = m_dir + "/no-such-folder/t";
     const std::vector<ErrorCase> cases = {
+        {{"--module", m_dir}, 3, "the module path " + m_dir + " is a folder, not a module"},
+        {{"--module", fifo}, 3, "is a named pipe (FIFO), not a module"},
+        {{"--module", loop}, 3, "is a loop of symbolic links"},
+        {{"--module", foreign}, 3, ": it is not a module for this system (another file format or processor type)"},
+        {{"--device", kFixture}, 5, kFixture + " is not a serial device (not a tty)"},
+        {{"--replay", kFixture, "--gpx", unwritable}, 1,
+         "cannot write the GPX file " + unwritable + ": No such file or directory"},
+        {{"--replay", kFixture, "--svg", m_dir}, 1, "cannot write the picture " + m_dir + ": it is a folder"},
+        {{"--replay", kFixture, "--log", unwritable}, 1, "cannot write the log " + unwritable + ": No such file"},
+        {{"--baud", "12345"}, 2, "--baud needs a line speed the port can be set to (50, 75, "},
         {{"--module", m_dir + "/missing.vpl"}, 3, "module not found: "},
         {{"--module", BesideTestProgram("libPluginIf.so")}, 3, "has no version-requirement marker"},
         {{"--module", noEntryPoints}, 3, "does not export Load"},
