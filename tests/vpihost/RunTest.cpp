@@ -241,6 +241,15 @@ TEST_F(VpihostRun, DialogOptionsArePlayedAndStoredByThePlugin) {
         ReadWholeFile(m_profile));
 }
 
+TEST_F(VpihostRun, AProfileThatCannotBeWrittenIsSaidOnceAndFailsTheRun) {
+    std::ofstream(m_dir + "/file") << "";
+    const std::string profile = m_dir + "/file/profile.ini";
+    ChildProcess run(m_program, {"--profile", profile, "--replay", kFixture, "--fast", "--quiet", "--json"});
+    EXPECT_EQ(1, run.Wait()) << run.Err();
+    EXPECT_EQ("vpihost: cannot write the profile " + profile + ": Not a directory\n", run.Err());
+    EXPECT_EQ(11u, Lines(run.Out())) << "the run itself goes on";
+}
+
 TEST_F(VpihostRun, WithoutOptionsTheStoredSettingsAreUsed) {
     std::ofstream(m_profile) << "; mine\n[plugin 1]\nGPSNavi Sampling=20\nGPSNavi Centering=0\nGPSNavi FixSpeed=5\n";
     ChildProcess run(m_program, With({"--replay", kFixture, "--fast", "--json"}));
