@@ -209,9 +209,15 @@ bool DataSource::Start(std::string*) {
     if (m->replay) {
         const Options& o = m->options;
         int baud = o.fast ? 0 : o.baud > 0 ? o.baud : m->sony ? vpisim::kSonyBaud : vpisim::kNmeaBaud;
-        // Counted from here: only what the running link reads.
-        unsigned long long baseline = BytesReadAtPorts();
-        m->replay->Start(m->pty.deviceFd(), baud, [baseline] { return BytesReadAtPorts() - baseline; });
+        // Counted from here: only what the running link reads. The wait
+        // wakes at each read, so that a file dense in sentence starts goes
+        // at the reader's pace.
+        unsigned long long baseline = W32WaitSerialBytesRead(0, 0);
+        m->replay->Start(
+            m->pty.deviceFd(), baud, [baseline] { return W32WaitSerialBytesRead(0, 0) - baseline; },
+            [baseline](unsigned long long than, int timeoutMs) {
+                return W32WaitSerialBytesRead(baseline + than, static_cast<DWORD>(timeoutMs)) - baseline;
+            });
     }
     return true;
 }

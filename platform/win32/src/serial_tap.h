@@ -1,4 +1,5 @@
-// The copy of received bytes that a host may ask for (W32SetSerialTap).
+// What the ports delivered to their readers: the copy a host may ask for
+// (W32SetSerialTap) and the running count it may wait on.
 #pragma once
 
 #include <windows.h>

@@ -69,4 +69,9 @@ WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* coun
 typedef void (*W32SerialTap)(void* context, int comIndex, const void* bytes, size_t size);
 WIN32_API void W32SetSerialTap(W32SerialTap tap, void* context);
 
+// Bytes that completed reads have delivered, all ports together, since the
+// program started (never reset). Waits up to timeoutMs until the count is
+// above `than`, and returns the count then; timeout 0 only looks.
+WIN32_API unsigned long long W32WaitSerialBytesRead(unsigned long long than, DWORD timeoutMs);
+
 #endif
