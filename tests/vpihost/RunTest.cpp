@@ -196,6 +196,41 @@ TEST_F(VpihostRun, PacedReplayTakesTheLineTimeAndReportsLocalTime) {
     EXPECT_NE(std::string::npos, run.Err().find("stopping (the replay has been read): the host's GPS stop command"));
 }
 
+TEST_F(VpihostRun, OnATerminalTheProgressLineIsClearedBeforeEachRecord) {
+    // stdout and stderr on one terminal, as a user runs it.
+    int terminal = -1;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(m_program.c_str(), m_program.c_str(), "--profile", m_profile.c_str(), "--replay", kFixture.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+        if (n > 0) screen.append(buffer, static_cast<size_t>(n));
+    close(terminal);
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << screen;
+    // What each terminal line shows at the end: the text after its last CR.
+    size_t records = 0;
+    for (size_t at = 0; at < screen.size();) {
+        size_t end = std::min(screen.find('\n', at), screen.size());
+        std::string line = screen.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string shown = line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
+        if (shown.find("WGS 84") != std::string::npos || shown.find("Tokyo") != std::string::npos) {
+            ++records;
+            EXPECT_EQ(std::string::npos, shown.find("replay ")) << shown;
+        }
+        at = end + 1;
+    }
+    EXPECT_EQ(11u, records) << screen;
+    EXPECT_NE(std::string::npos, screen.find("replay 518 of 518 bytes (100%)"));
+}
+
 TEST_F(VpihostRun, SimulatedNmeaReceiverAgreesWithTheTruthToAMillionthOfADegree) {
     ChildProcess run(m_program, With({"--simulate", "nmea", "--sim-speed", "60", "--duration", "3.6", "--json"}));
     ASSERT_EQ(0, run.Wait()) << run.Err();
