@@ -20,9 +20,8 @@ public:
 
     // Before the start dialog: opens the device or the log and maps the
     // ports; starts the --log recording. sony chooses the replay's default
-    // pace (9600 rather than 4800 baud). False with a one-line reason;
-    // *busy tells a device that another program holds.
-    bool Prepare(const Options& options, bool sony, std::string* error, bool* busy);
+    // pace (9600 rather than 4800 baud). False with a one-line reason.
+    bool Prepare(const Options& options, bool sony, std::string* error);
 
     // Once the link runs: starts the simulator or the replay.
     bool Start(std::string* error);

@@ -40,7 +40,7 @@ void MapPorts(const char* path) {
 
 // Opens a serial device to watch it (it is never read here), or says in
 // the user's terms why it cannot be opened.
-int OpenDevice(const std::string& path, std::string* error, bool* busy) {
+int OpenDevice(const std::string& path, std::string* error) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int e = errno;
@@ -51,7 +51,6 @@ int OpenDevice(const std::string& path, std::string* error, bool* busy) {
                      "): on Debian the user must be in the group dialout (sudo adduser $USER dialout, then log in "
                      "again)";
         } else if (e == EBUSY) {
-            *busy = true;
             *error = path + " is in use by another program";
         } else if (e == ENXIO || e == ENODEV || e == EIO) {
             *error = "the device " + path + " does not answer (" + strerror(e) + "): is there hardware behind it?";
@@ -69,7 +68,6 @@ int OpenDevice(const std::string& path, std::string* error, bool* busy) {
     // A program that holds the device with an advisory lock has it too.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         close(fd);
-        *busy = true;
         *error = path + " is in use by another program";
         return -1;
     }
@@ -144,8 +142,8 @@ struct DataSource::Impl {
         return true;
     }
 
-    bool Watch(std::string* error, bool* busy) {
-        int fd = OpenDevice(options.device, error, busy);
+    bool Watch(std::string* error) {
+        int fd = OpenDevice(options.device, error);
         struct stat st;
         if (fd < 0 || fstat(fd, &st) != 0) {
             if (fd >= 0) close(fd);
@@ -162,10 +160,9 @@ struct DataSource::Impl {
 DataSource::DataSource() : m(new Impl) {}
 DataSource::~DataSource() = default;
 
-bool DataSource::Prepare(const Options& o, bool sony, std::string* error, bool* busy) {
+bool DataSource::Prepare(const Options& o, bool sony, std::string* error) {
     m->options = o;
     m->sony = sony;
-    *busy = false;
     if (!o.logPath.empty()) {
         m->log.fd = open(o.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (m->log.fd < 0) {
@@ -177,7 +174,7 @@ bool DataSource::Prepare(const Options& o, bool sony, std::string* error, bool* 
     if (!o.device.empty()) {
         // Opened here first, so that a missing or busy device is one clear
         // line rather than the dialog's refusal; kept open to watch it.
-        if (!m->Watch(error, busy)) return false;
+        if (!m->Watch(error)) return false;
         MapPorts(o.device.c_str());
         m->description = o.device;
         return true;
@@ -243,8 +240,7 @@ std::string DataSource::DeviceGone() const {
 
 bool DataSource::DeviceBack() {
     std::string error;
-    bool busy = false;
-    if (!m->Watch(&error, &busy)) return false;
+    if (!m->Watch(&error)) return false;
     pollfd p{m->watchFd, 0, 0};
     return !(poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
 }

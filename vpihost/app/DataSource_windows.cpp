@@ -7,8 +7,7 @@ struct DataSource::Impl {};
 DataSource::DataSource() = default;
 DataSource::~DataSource() = default;
 
-bool DataSource::Prepare(const Options& o, bool, std::string* error, bool* busy) {
-    *busy = false;
+bool DataSource::Prepare(const Options& o, bool, std::string* error) {
     if (!o.device.empty() || o.simulate != Receiver::kUnset || !o.replay.empty() || !o.logPath.empty()) {
         *error =
             "--device, --simulate, --replay and --log are available on Linux only; on Windows the COM port is real";

@@ -367,8 +367,7 @@ int Run(const Options& o) {
             return kExitRunFailed;
         bool sony = o.receiver == Receiver::kSony ||
                     (o.receiver == Receiver::kUnset && profile.GetInt(kPluginId, "GPSNavi Protcol", 0) == 1);
-        bool busy = false;
-        if (!source.Prepare(o, sony, &error, &busy)) {
+        if (!source.Prepare(o, sony, &error)) {
             ErrorLine(error);
             return kExitSource;
         }
