@@ -2,6 +2,7 @@
 // fed by its simulator or a replayed log, checked against what was sent.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -421,10 +422,12 @@ TEST_F(VpihostRun, AQuietLineGetsOneHintWithThePortTheSpeedAndTheReceiverType) {
 }
 
 TEST_F(VpihostRun, DeviceRefusalsNameTheDeviceAndTheReason) {
-    TestLine closed, held;
+    TestLine closed, held, locked;
     ASSERT_EQ(0, chmod(closed.path.c_str(), 0600));  // not for others
-    ASSERT_EQ(0, chmod(held.path.c_str(), 0666));
-    ASSERT_EQ(0, ioctl(held.portFd(), TIOCEXCL));  // held exclusively by another program
+    for (TestLine* line : {&held, &locked}) ASSERT_EQ(0, chmod(line->path.c_str(), 0666));
+    // Held by another program: exclusively, or under an advisory lock.
+    ASSERT_EQ(0, ioctl(held.portFd(), TIOCEXCL));
+    ASSERT_EQ(0, flock(locked.portFd(), LOCK_EX));
     const std::string profile = "/tmp/vpihost-refusal-" + std::to_string(getpid()) + ".ini";
     const struct {
         std::string device;
@@ -432,6 +435,7 @@ TEST_F(VpihostRun, DeviceRefusalsNameTheDeviceAndTheReason) {
     } cases[] = {
         {closed.path, ": on Debian the user must be in the group dialout (sudo adduser $USER dialout"},
         {held.path, " is in use by another program\n"},
+        {locked.path, " is in use by another program\n"},
     };
     for (const auto& c : cases) {
         AsUser user(m_program, {"--profile", profile, "--device", c.device, "--quiet"});
