@@ -499,6 +499,14 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
     }
 }
 
+TEST_F(VpihostRun, VersionIsOneLineOnStdout) {
+    for (const char* option : {"--version", "-V"}) {
+        ChildProcess run(m_program, {option});
+        EXPECT_EQ(0, run.Wait());
+        EXPECT_EQ("vpihost 1.0.5\n", run.Out());
+    }
+}
+
 TEST_F(VpihostRun, AboutShowsTheBoxAndClosesAgain) {
     ChildProcess run(m_program, With({"--about"}));
     ASSERT_EQ(0, run.Wait()) << run.Err();
