@@ -238,6 +238,10 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
         why = "the line speed could not be set";
         exitCode = kExitSource;
     }
+    auto durationPassed = [&] {
+        return o.duration > 0 &&
+               std::chrono::steady_clock::now() - started >= std::chrono::duration<double>(o.duration);
+    };
     while (why.empty()) {
         if (StopRequested()) {
             why = StopReason();
@@ -247,7 +251,7 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
             why = "nobody reads the records any more";
             break;
         }
-        if (o.duration > 0 && std::chrono::steady_clock::now() - started >= std::chrono::duration<double>(o.duration)) {
+        if (durationPassed()) {
             why = "the duration has passed";
             break;
         }
@@ -272,12 +276,9 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
         if (!gone.empty()) {
             ErrorLine(gone + "; waiting for it to come back (Ctrl-C stops)");
             stopLink();
-            while (!StopRequested() && !source.DeviceBack())
+            while (!StopRequested() && !durationPassed() && !source.DeviceBack())
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (StopRequested()) {
-                why = StopReason();
-                break;
-            }
+            if (StopRequested() || durationPassed()) continue;  // said at the loop's top
             Status("the receiver at " + o.device + " is back; the start dialog runs again");
             desktop.PrepareStartDialog(o, &profile, kPluginId, &error);
             refusal = startLink();
