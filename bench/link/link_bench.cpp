@@ -143,6 +143,46 @@ void BM_CpuAt9600Baud(benchmark::State& state) {
 }
 BENCHMARK(BM_CpuAt9600Baud)->Iterations(1)->Unit(benchmark::kSecond);
 
+// A 4800-baud line that delivers its characters one at a time, 480 a
+// second, each in a write of its own: every character is a wake-up. Prints
+// the serial layer's calls into the kernel per wake-up and the receiver
+// thread's CPU. NT_BENCH_SECONDS sets the length (default 10 s).
+void BM_ByteByByteAt4800Baud(benchmark::State& state) {
+    RecordingHost host;
+    PtyPair pty("COM2");
+    UseOwnResourcesAsModule();
+    const char* env = getenv("NT_BENCH_SECONDS");
+    const int seconds = env ? atoi(env) : 10;
+    const std::string sentence = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+    for (auto _ : state) {
+        StartLinkWithStoredSettings();
+        Sleep(50);
+        W32SerialCounters before{}, after{};
+        W32GetSerialCounters("COM2", &before);
+        double cpuBefore = ProcessCpuSeconds();
+        double writerBefore = ThisThreadCpuSeconds();
+        auto begin = Clock::now();
+        const int characters = seconds * 480;
+        for (int i = 0; i < characters; ++i) {
+            pty.Write(&sentence[i % sentence.size()], 1);
+            std::this_thread::sleep_until(begin + std::chrono::microseconds(1000000LL * (i + 1) / 480));
+        }
+        Sleep(20);
+        double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
+        double writer = ThisThreadCpuSeconds() - writerBefore;
+        double cpu = ProcessCpuSeconds() - cpuBefore;
+        W32GetSerialCounters("COM2", &after);
+        StopGpsLink();
+        const double waits = static_cast<double>(after.waits - before.waits);
+        state.counters["waits_per_char"] = waits / characters;
+        state.counters["kernel_calls_per_wait"] = static_cast<double>(after.systemCalls - before.systemCalls) / waits;
+        state.counters["receiver_cpu_percent"] = 100.0 * (cpu - writer) / elapsed;
+        state.counters["receiver_cpu_us_per_char"] = 1e6 * (cpu - writer) / characters;
+        state.counters["records"] = static_cast<double>(host.RecordCount());
+    }
+}
+BENCHMARK(BM_ByteByByteAt4800Baud)->Iterations(1)->Unit(benchmark::kSecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -73,8 +73,13 @@ void StopGpsLink() {
     pComm->RequestStop();
     if (g_pReceiverThread) {
         // A thread that armed its wait just after the first mask change is
-        // woken again by each further change.
-        while (WaitForSingleObject(g_pReceiverThread->m_hThread, 1000) == WAIT_TIMEOUT) SetCommMask(pComm->m_hComm, 0);
+        // woken again by each further change; a read that is pending (its
+        // bytes gone before it was issued) is ended by aborting it, and so is
+        // a write that flow control holds.
+        while (WaitForSingleObject(g_pReceiverThread->m_hThread, 1000) == WAIT_TIMEOUT) {
+            SetCommMask(pComm->m_hComm, 0);
+            PurgeComm(pComm->m_hComm, PURGE_RXABORT | PURGE_TXABORT);
+        }
         delete g_pReceiverThread;  // closes the thread handle
         g_pReceiverThread = nullptr;
     }

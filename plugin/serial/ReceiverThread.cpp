@@ -41,6 +41,26 @@ static void SendSonyStart(CGPSComm* pComm, HANDLE hComm, DWORD* pdwTransfer) {
     GetOverlappedResult(hComm, &g_Overlapped, pdwTransfer, TRUE);
 }
 
+// Reads the bytes that the status query found queued, in reads of at most
+// 255 bytes, each framed at once. Windows reports a character's arrival once
+// (EV_RXCHAR), not for as long as it waits unread, so nothing may be left
+// for a later wake-up; bytes that arrive meanwhile raise the next one.
+// 1 when all went well, 0 on a failing read or one that brought nothing.
+static int ReadQueued(CGPSComm* pComm, HANDLE hComm, DWORD dwQueued, char* pRead, char* pszBuffer, char* pszSentence,
+                      DWORD* pdwTransfer) {
+    while (dwQueued > 0 && pComm->IsRunning()) {
+        DWORD dwToRead = dwQueued < RECEIVER_READ_SIZE ? dwQueued : RECEIVER_READ_SIZE - 1;
+        ResetEvent(g_Overlapped.hEvent);
+        *pdwTransfer = 0;
+        if (!CompleteIo(hComm, ReadFile(hComm, pRead, dwToRead, pdwTransfer, &g_Overlapped), pdwTransfer)) return 0;
+        DWORD dwRead = *pdwTransfer < RECEIVER_READ_SIZE ? *pdwTransfer : RECEIVER_READ_SIZE - 1;
+        FrameReceived(pComm, pszBuffer, pRead, (int)dwRead, pszSentence);
+        if (dwRead == 0) return 0;  // a port that reports bytes and delivers none
+        dwQueued -= dwRead < dwQueued ? dwRead : dwQueued;
+    }
+    return 1;
+}
+
 UINT ReceiverThread(LPVOID pParam) {
     CObject* pObject = (CObject*)pParam;
     if (!pObject || !pObject->IsKindOf(RUNTIME_CLASS(CGPSComm))) return 0xFFFFFFFF;
@@ -62,50 +82,57 @@ UINT ReceiverThread(LPVOID pParam) {
     ResetEvent(g_Overlapped.hEvent);
     SetCommMask(hComm, EV_RXCHAR);
 
+    // What arrived before the mask was set raised no event, and neither do
+    // bytes left behind by a failed turn: such a turn looks at the queue
+    // without waiting.
+    BOOL bWait = FALSE;
+    int nFailures = 0;
     while (pComm->IsRunning()) {
-        BOOL bOk = WaitCommEvent(hComm, &dwEvtMask, &g_Overlapped);
-        if (bOk) {
-            // Completed at once: its count is that of the wait, not of the
-            // last read.
-            GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, FALSE);
-        } else {
-            DWORD dwError = GetLastError();
-            if (dwError == ERROR_IO_PENDING || dwError == 0) {
-                // A stop that came just before the wait was armed changed the
-                // mask too early to end it: look at the flag once more.
-                if (!pComm->IsRunning()) {
-                    CancelIo(hComm);
-                    GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, TRUE);
-                    break;
-                }
-                bOk = GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, TRUE);
+        BOOL bOk = TRUE;
+        if (bWait) {
+            bOk = WaitCommEvent(hComm, &dwEvtMask, &g_Overlapped);
+            if (bOk) {
+                // Completed at once: its count is that of the wait, not of
+                // the last read.
+                GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, FALSE);
             } else {
-                SetLastError(dwError);
+                DWORD dwError = GetLastError();
+                if (dwError == ERROR_IO_PENDING || dwError == 0) {
+                    // A stop that came just before the wait was armed changed
+                    // the mask too early to end it: look at the flag once more.
+                    if (!pComm->IsRunning()) {
+                        CancelIo(hComm);
+                        GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, TRUE);
+                        break;
+                    }
+                    bOk = GetOverlappedResult(hComm, &g_Overlapped, &dwTransfer, TRUE);
+                } else {
+                    SetLastError(dwError);
+                }
             }
+            bOk = bOk && dwTransfer != 0 && (dwEvtMask & EV_RXCHAR);
         }
-
+        BOOL bRead = FALSE;
         if (bOk) {
             memset(&cs, 0, sizeof(cs));
             ClearCommError(hComm, &dwErrors, &cs);
-            bOk = dwTransfer != 0 && (dwEvtMask & EV_RXCHAR) && cs.cbInQue != 0;
-        }
-        if (bOk) {
-            DWORD dwToRead = cs.cbInQue < RECEIVER_READ_SIZE ? cs.cbInQue : RECEIVER_READ_SIZE - 1;
-            ResetEvent(g_Overlapped.hEvent);
-            dwTransfer = 0;
-            bOk = CompleteIo(hComm, ReadFile(hComm, szRead, dwToRead, &dwTransfer, &g_Overlapped), &dwTransfer);
+            bRead = cs.cbInQue != 0;
+            if (bRead) {
+                bOk = ReadQueued(pComm, hComm, cs.cbInQue, szRead, szBuffer, szSentence, &dwTransfer);
+            } else if (bWait) {
+                bOk = FALSE;  // woken, and nothing there
+            }
         }
         if (!bOk) {
             ClearPortError(hComm, GetLastError());
-            PauseAfterFailure(pComm);
-            ResetEvent(g_Overlapped.hEvent);
-            continue;
+            // One empty wake-up is routine on Windows (the bytes went with
+            // the previous read); only failures in a row mean a port that
+            // fails every call, and that must not spin a core.
+            if (++nFailures > 1) PauseAfterFailure(pComm);
+        } else if (bRead) {
+            nFailures = 0;
         }
-
-        if (dwTransfer > RECEIVER_READ_SIZE - 1) dwTransfer = RECEIVER_READ_SIZE - 1;
-        FrameReceived(pComm, szBuffer, szRead, (int)dwTransfer, szSentence);
-        // A port that reports bytes and then delivers none would spin as well.
-        if (dwTransfer == 0) PauseAfterFailure(pComm);
+        bWait = bOk;
         ResetEvent(g_Overlapped.hEvent);
     }
 

@@ -2,7 +2,10 @@
 // end to end over a pseudo-terminal.
 #include <termios.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "LinkFixture.h"
 
@@ -12,6 +15,33 @@ namespace {
 const char kGga[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
 const char kRmc[] = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
 const char kVtg[] = "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n";
+
+// Runs an action at the start of each hooked call on COM2, on the thread
+// that makes the call, while it lives.
+class CallHook {
+public:
+    CallHook(int call, std::function<void(HANDLE)> action) : m_call(call), m_action(std::move(action)) {
+        W32SetSerialHook("COM2", call, [](HANDLE port, void* self) { static_cast<CallHook*>(self)->m_action(port); }, this);
+    }
+    ~CallHook() { W32SetSerialHook("COM2", m_call, nullptr, nullptr); }
+
+private:
+    int m_call;
+    std::function<void(HANDLE)> m_action;
+};
+
+// Polls a condition for up to `milliseconds`; true once it holds.
+bool Within(int milliseconds, const std::function<bool()>& condition) {
+    for (int i = 0; i < milliseconds; ++i) {
+        if (condition()) return true;
+        Sleep(1);
+    }
+    return condition();
+}
+
+bool Contains(const std::vector<std::string>& calls, const std::string& call) {
+    return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
 
 bool AllZeroBut(const tagGPSNAVIINFO& record, int interval) {
     tagGPSNAVIINFO expected;
@@ -96,6 +126,11 @@ TEST_F(LinkTest, StartSavesTheSixKeysInOrderResetsTheRecordAndStartsNavigation) 
 }
 
 TEST_F(LinkTest, LineSettingsAreAppliedWithTheLineFeedAsEventCharacter) {
+    // The port comes with time-outs of its own: only the interval changes.
+    CallHook setTimeouts(W32_SERIAL_CALL_SET_STATE, [](HANDLE port) {
+        COMMTIMEOUTS timeouts = {0, 7, 11, 13, 17};
+        SetCommTimeouts(port, &timeouts);
+    });
     ChooseMenu();
     ASSERT_NE(nullptr, g_pGPSComm);
     DCB dcb;
@@ -109,6 +144,10 @@ TEST_F(LinkTest, LineSettingsAreAppliedWithTheLineFeedAsEventCharacter) {
     COMMTIMEOUTS timeouts;
     ASSERT_TRUE(GetCommTimeouts(g_pGPSComm->m_hComm, &timeouts));
     EXPECT_EQ(5u, timeouts.ReadIntervalTimeout);
+    EXPECT_EQ(7u, timeouts.ReadTotalTimeoutMultiplier);
+    EXPECT_EQ(11u, timeouts.ReadTotalTimeoutConstant);
+    EXPECT_EQ(13u, timeouts.WriteTotalTimeoutMultiplier);
+    EXPECT_EQ(17u, timeouts.WriteTotalTimeoutConstant);
     termios tio;
     ASSERT_EQ(0, tcgetattr(m_pty.deviceFd(), &tio));
     EXPECT_EQ(static_cast<speed_t>(B4800), cfgetospeed(&tio));
@@ -201,16 +240,23 @@ TEST_F(LinkTest, SecondStartIsRefusedWhileALinkRuns) {
     EXPECT_EQ(0, state);
 }
 
-TEST_F(LinkTest, StopWhileTheDialogIsOpenLeavesTheStartAlone) {
+TEST_F(LinkTest, StopOrStartWhileTheDialogIsOpenLeavesTheStartAlone) {
     CGPSComm* underDialog = nullptr;
     long state = 9;
+    int dialogs = 0;
     ChooseMenu([&](HWND dialog) {
+        if (++dialogs > 1) {  // a second start got as far as its own dialog
+            DialogDriver::Click(dialog, IDCANCEL);
+            return;
+        }
+        MenuCallback(100, 0, 0);
         HookCallback(506, 0, 0);
         Close();
         underDialog = g_pGPSComm;
         MenuCallback(101, 0, reinterpret_cast<long>(&state));
         DialogDriver::Click(dialog, IDOK);
     });
+    EXPECT_EQ(1, dialogs);
     EXPECT_NE(nullptr, underDialog);
     EXPECT_EQ(0, state);
     EXPECT_EQ(underDialog, g_pGPSComm);
@@ -258,6 +304,55 @@ TEST_F(LinkTest, ThreadThatCannotBeCreatedUndoesTheStart) {
     EXPECT_EQ(0u, W32CountOpenComPorts());
     ChooseMenu();
     EXPECT_NE(nullptr, g_pGPSComm);
+}
+
+TEST_F(LinkTest, ALineDecodedDuringTheStopReachesTheHostBeforeTheRelease) {
+    ChooseMenu();
+    CGPSComm* comm = g_pGPSComm;
+    ASSERT_NE(nullptr, comm);
+    std::atomic<bool> reading{false};
+    // The thread is about to read a sentence when the stop comes; it goes on
+    // only once the stop has cleared the flag (and, were the release made
+    // before the wait for the thread, once that has happened).
+    CallHook read(W32_SERIAL_CALL_READ, [&](HANDLE) {
+        reading = true;
+        Within(2000, [&] { return !comm->IsRunning(); });
+        Within(300, [&] { return Contains(m_host.Calls(), "ReleaseGpsNavi"); });
+    });
+    ASSERT_TRUE(m_pty.Write(std::string(kGga) + "$"));
+    ASSERT_TRUE(Within(2000, [&] { return reading.load(); }));
+    StopGpsLink();
+    std::vector<std::string> calls = m_host.Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ("SetGpsNaviInfo", calls[calls.size() - 2]);
+    EXPECT_EQ("ReleaseGpsNavi", calls.back());
+    EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "ReleaseGpsNavi"));
+    EXPECT_STREQ("123519", m_host.LastRecord().szTime);
+}
+
+TEST_F(LinkTest, StopWhileAReadIsPendingEnds) {
+    ChooseMenu();
+    ASSERT_NE(nullptr, g_pGPSComm);
+    std::atomic<bool> taken{false};
+    // The bytes the status reported are gone before the read is issued, so
+    // the read waits for bytes that a silent device never sends.
+    CallHook read(W32_SERIAL_CALL_READ, [&](HANDLE port) {
+        if (!taken.exchange(true)) PurgeComm(port, PURGE_RXCLEAR);
+    });
+    ASSERT_TRUE(m_pty.Write(kGga));
+    ASSERT_TRUE(Within(2000, [&] { return taken.load(); }));
+    std::atomic<bool> stopped{false};
+    std::thread rescue([&] {  // frees a hung stop, so that the test ends
+        if (!Within(5000, [&] { return stopped.load(); })) m_pty.Write(std::string(300, 'x'));
+    });
+    DWORD start = GetTickCount();
+    StopGpsLink();
+    DWORD took = GetTickCount() - start;
+    stopped = true;
+    rescue.join();
+    EXPECT_LT(took, 4000u) << "the pending read held the stop";
+    EXPECT_EQ(nullptr, g_pGPSComm);
+    EXPECT_EQ(0u, W32CountOpenComPorts());
 }
 
 // Sony receivers: 9600 baud, the start command once, then fixed-column

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +44,8 @@ protected:
     }
 
     void TearDown() override {
+        W32SetSerialHook(kPort, W32_SERIAL_CALL_WAIT, nullptr, nullptr);
+        W32SetSerialHook(kPort, W32_SERIAL_CALL_READ, nullptr, nullptr);
         if (thread.joinable()) Stop();
         if (comm) {
             comm->ClosePort();
@@ -96,6 +99,25 @@ protected:
         return took;
     }
 
+    // Runs `action` on the receiver thread at the start of each of its
+    // WaitCommEvent (or other hooked) calls, with the call's number from 1.
+    void AtCall(int call, std::function<void(int)> action) {
+        hookCalls = 0;
+        hookAction = std::move(action);
+        W32SetSerialHook(kPort, call, [](HANDLE, void* self) {
+            auto* test = static_cast<ReceiverTest*>(self);
+            test->hookAction(++test->hookCalls);
+        }, this);
+    }
+
+    // Writes at the device and waits until the port side holds the bytes.
+    void WriteQueued(const std::string& bytes) {
+        int before = pty.QueuedAtPort();
+        ASSERT_TRUE(pty.Write(bytes));
+        auto start = Clock::now();
+        while (pty.QueuedAtPort() < before + static_cast<int>(bytes.size()) && MillisecondsSince(start) < 2000) Pause(1);
+    }
+
     // Waits until the last record carries the time; false on timeout.
     bool WaitForTime(const std::string& time, int milliseconds = 5000) {
         auto start = Clock::now();
@@ -127,6 +149,8 @@ protected:
         return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
     }
 
+    std::atomic<int> hookCalls{0};
+    std::function<void(int)> hookAction;
     RecordingHost host;
     PtyPair pty{kPort};
     CGPSComm* comm = nullptr;

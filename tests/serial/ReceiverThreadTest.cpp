@@ -38,6 +38,68 @@ TEST_F(ReceiverThreadTest, TwoSentencesInOneReadAreBothDecodedAtOnce) {
     EXPECT_NEAR(last.dSpeed, 10.0 * 1.855, 1e-9);
 }
 
+TEST_F(ReceiverThreadTest, BacklogLongerThanOneReadIsDecodedWithoutAFurtherCharacter) {
+    Open();
+    std::string backlog;
+    for (int i = 1; i <= 6; i++) backlog += Gga(i);
+    backlog += "$";
+    ASSERT_GT(backlog.size(), 255u);
+    // All of it queued by the time the thread arms its first wait: one
+    // wake-up for all of it, as Windows reports an arrival once.
+    AtCall(W32_SERIAL_CALL_WAIT, [&](int n) {
+        if (n == 1) WriteQueued(backlog);
+    });
+    Start();
+    EXPECT_TRUE(WaitForTime("000006", 2000));
+    EXPECT_EQ(host.RecordCount(), 6u);
+    EXPECT_GE(Counters().reads, 2u) << "at most 255 bytes a read";
+}
+
+TEST_F(ReceiverThreadTest, OneEmptyWakeUpCostsNoPause) {
+    Open();
+    Clock::time_point emptyWake;
+    long long gap = -1;
+    // The first wait finds an arrival whose byte has gone (as after a read
+    // that took it): an empty wake-up. The next wait must follow at once.
+    AtCall(W32_SERIAL_CALL_WAIT, [&](int n) {
+        if (n == 2) gap = MillisecondsSince(emptyWake);
+        if (n != 1) return;
+        WriteQueued("x");
+        COMSTAT cs;
+        ClearCommError(comm->m_hComm, nullptr, &cs);
+        PurgeComm(comm->m_hComm, PURGE_RXCLEAR);
+        emptyWake = Clock::now();
+    });
+    Start();
+    auto start = Clock::now();
+    while (hookCalls < 2 && MillisecondsSince(start) < 2000) Pause(1);
+    ASSERT_TRUE(pty.Write(Gga(3) + "$"));
+    ASSERT_TRUE(WaitForTime("000003", 2000));
+    EXPECT_GE(gap, 0);
+    EXPECT_LT(gap, 40) << "paused after the first empty wake-up";
+}
+
+TEST_F(ReceiverThreadTest, StopJustBeforeTheWaitIsArmedEndsTheThreadAndPurgesTheInput) {
+    Open();
+    // The stop comes after the loop's test of the flag and before the wait:
+    // its mask change has nothing to end, and the bytes that come then are
+    // no event under the new mask.
+    AtCall(W32_SERIAL_CALL_WAIT, [&](int n) {
+        if (n != 1) return;
+        WriteQueued("$GPGGA,1");
+        comm->RequestStop();
+    });
+    Start();
+    auto start = Clock::now();
+    while (!ended && MillisecondsSince(start) < 2000) Pause(1);
+    EXPECT_TRUE(ended) << "the thread did not see the flag after arming its wait";
+    Stop();
+    COMSTAT cs{};
+    ASSERT_TRUE(ClearCommError(comm->m_hComm, nullptr, &cs));
+    EXPECT_EQ(cs.cbInQue, 0u) << "unread input is purged at the thread's end";
+    EXPECT_EQ(exitCode, 0u);
+}
+
 TEST_F(ReceiverThreadTest, ReceptionBeginningMidSentence) {
     Open();
     Start();

@@ -44,6 +44,9 @@ public:
     const std::string& path() const { return m_path; }
     const char* comName() const { return m_comName.c_str(); }
     int deviceFd() const { return m_device; }
+    // The port side, held open by the pair: for looking at the tty's modes
+    // (a port opened exclusively keeps new openers out).
+    int portFd() const { return m_port; }
 
     // Sends bytes from the device side, all of them.
     bool Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }

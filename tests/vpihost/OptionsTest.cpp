@@ -64,7 +64,6 @@ TEST(Options, ValuesMayFollowAnEqualsSignAndTheVersionHasTwoNames) {
     EXPECT_EQ("--fast takes no value", Refusal({"--replay", "x", "--fast=1"}));
     EXPECT_EQ("--json takes no value or =tpv, not 'gpsd'", Refusal({"--json=gpsd"}));
     EXPECT_EQ("--wait-for-device only applies to --device", Refusal({"--wait-for-device"}));
-    EXPECT_NE(std::string::npos, Refusal({"--baud", "12345"}).find("460800 or 921600), not '12345'"));
     EXPECT_EQ(4800, Parse({"--baud=4800"}).baud);
 }
 

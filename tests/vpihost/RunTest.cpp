@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "JsonLines.h"
@@ -476,7 +477,6 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
          "cannot write the GPX file " + unwritable + ": No such file or directory"},
         {{"--replay", kFixture, "--svg", m_dir}, 1, "cannot write the picture " + m_dir + ": it is a folder"},
         {{"--replay", kFixture, "--log", unwritable}, 1, "cannot write the log " + unwritable + ": No such file"},
-        {{"--baud", "12345"}, 2, "--baud needs a line speed the port can be set to (50, 75, "},
         {{"--module", m_dir + "/missing.vpl"}, 3, "module not found: "},
         {{"--module", BesideTestProgram("libPluginIf.so")}, 3, "has no version-requirement marker"},
         {{"--module", noEntryPoints}, 3, "does not export Load"},
@@ -505,6 +505,25 @@ TEST_F(VpihostRun, VersionIsOneLineOnStdout) {
         EXPECT_EQ(0, run.Wait());
         EXPECT_EQ("vpihost 1.0.5\n", run.Out());
     }
+}
+
+TEST_F(VpihostRun, SecondRunOnTheSameDeviceIsToldItIsInUse) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(0, grantpt(master));
+    ASSERT_EQ(0, unlockpt(master));
+    const std::string device = ptsname(master);
+    ChildProcess first(m_program, With({"--device", device, "--duration", "20"}));
+    for (int i = 0; i < 500 && first.Err().find("reading COM") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_NE(std::string::npos, first.Err().find("reading COM")) << first.Err();
+
+    ChildProcess second(m_program, With({"--device", device, "--quiet"}));
+    EXPECT_EQ(5, second.Wait());
+    EXPECT_EQ("vpihost: " + device + " is in use by another program\n", second.Err());
+    first.Signal(SIGINT);
+    EXPECT_EQ(0, first.Wait(10000)) << first.Err();
+    close(master);
 }
 
 TEST_F(VpihostRun, AboutShowsTheBoxAndClosesAgain) {

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "DataSource.h"
+#include "LineSpeed.h"
 #include "PseudoTerminal.h"
 #include "ReplayWriter.h"
 #include "Sentences.h"
@@ -74,17 +75,6 @@ int OpenDevice(const std::string& path, std::string* error) {
     flock(fd, LOCK_UN);
     return fd;
 }
-
-struct SpeedName {
-    speed_t speed;
-    int baud;
-};
-constexpr SpeedName kSpeeds[] = {
-    {B50, 50},       {B75, 75},       {B110, 110},       {B134, 134},       {B150, 150},       {B200, 200},
-    {B300, 300},     {B600, 600},     {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
-    {B9600, 9600},   {B19200, 19200}, {B38400, 38400},   {B57600, 57600},   {B115200, 115200}, {B230400, 230400},
-    {B460800, 460800}, {B921600, 921600},
-};
 
 // The --log file: what the plug-in read, appended on the reading thread.
 struct LogSink {
@@ -251,11 +241,7 @@ std::string DataSource::Description() const { return m->description; }
 
 int DataSource::LineSpeed() const {
     int fd = m->watchFd >= 0 ? m->watchFd : m->pty.portFd();
-    termios tio;
-    if (fd < 0 || tcgetattr(fd, &tio) != 0) return 0;
-    for (const SpeedName& s : kSpeeds)
-        if (s.speed == cfgetospeed(&tio)) return s.baud;
-    return 0;
+    return fd < 0 ? 0 : LineSpeedOf(fd);
 }
 
 void DataSource::Stop() {

@@ -45,8 +45,4 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
 // The --help text.
 const char* UsageText();
 
-// The line speeds a port can be set to (baud), ascending, and their count.
-extern const int kLineSpeeds[];
-extern const size_t kLineSpeedCount;
-
 }  // namespace vpihost

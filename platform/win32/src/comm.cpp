@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "serial_port.h"
+#include "serial_registry.h"
 #include "serial_termios.h"
 
 namespace {
@@ -32,6 +33,7 @@ WIN32_API HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_
 WIN32_API BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                                LPOVERLAPPED lpOverlapped) {
     auto port = PortOf(hFile);
+    if (port) w32::RunSerialHook(port->ComIndex(), W32_SERIAL_CALL_READ, hFile);
     return port ? port->Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped) : FALSE;
 }
 
@@ -43,6 +45,14 @@ WIN32_API BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfB
 
 WIN32_API BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
                                           BOOL bWait) {
+    // An operation that has ended is read from its record, as Windows does,
+    // even when the handle has been closed since.
+    if (lpOverlapped && lpOverlapped->Internal != w32::kOverlappedPending && !w32::LookupObject(hFile)) {
+        if (lpNumberOfBytesTransferred) *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);
+        if (lpOverlapped->Internal == 0) return TRUE;
+        SetLastError(static_cast<DWORD>(lpOverlapped->Internal));
+        return FALSE;
+    }
     auto port = PortOf(hFile);
     return port ? port->Result(lpOverlapped, lpNumberOfBytesTransferred, bWait) : FALSE;
 }
@@ -64,6 +74,7 @@ WIN32_API BOOL WINAPI SetCommState(HANDLE hFile, LPDCB lpDCB) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    w32::RunSerialHook(port->ComIndex(), W32_SERIAL_CALL_SET_STATE, hFile);
     return port->SetState(*lpDCB);
 }
 
@@ -102,6 +113,7 @@ WIN32_API BOOL WINAPI GetCommMask(HANDLE hFile, LPDWORD lpEvtMask) {
 
 WIN32_API BOOL WINAPI WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped) {
     auto port = PortOf(hFile);
+    if (port) w32::RunSerialHook(port->ComIndex(), W32_SERIAL_CALL_WAIT, hFile);
     return port ? port->WaitEvent(lpEvtMask, lpOverlapped) : FALSE;
 }
 

@@ -72,12 +72,19 @@ std::shared_ptr<KernelObject> LookupObject(HANDLE handle) {
 
 bool RemoveObject(HANDLE handle) {
     std::shared_ptr<KernelObject> doomed;  // destroyed outside the lock
-    HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    auto it = table.objects.find(ToKey(handle));
-    if (it == table.objects.end()) return false;
-    doomed = std::move(it->second);
-    table.objects.erase(it);
+    bool last = true;
+    {
+        HandleTable& table = Table();
+        std::lock_guard<std::mutex> lock(table.mutex);
+        auto it = table.objects.find(ToKey(handle));
+        if (it == table.objects.end()) return false;
+        doomed = std::move(it->second);
+        table.objects.erase(it);
+        for (const auto& entry : table.objects) {
+            if (entry.second == doomed) last = false;
+        }
+    }
+    if (last) doomed->LastHandleClosed();
     return true;
 }
 

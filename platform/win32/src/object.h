@@ -19,6 +19,9 @@ public:
     // Blocks until the object is signalled or the timeout passes; true when
     // signalled. Objects that cannot be waited on answer false at once.
     virtual bool Wait(DWORD milliseconds);
+    // The last handle to the object has been closed; operations that are
+    // still using it may hold it a little longer.
+    virtual void LastHandleClosed() {}
 };
 
 // A waitable object with a signalled state (events, threads).

@@ -6,11 +6,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -21,9 +23,7 @@
 namespace w32 {
 namespace {
 
-// The Internal member of an OVERLAPPED holds this while the operation is
-// outstanding, then 0 or the Win32 error it ended with.
-constexpr ULONG_PTR kStatusPending = 0x103;
+constexpr ULONG_PTR kStatusPending = kOverlappedPending;
 
 void UnsignalEvent(HANDLE event) {
     if (!event) return;
@@ -62,8 +62,20 @@ SerialPort::~SerialPort() {
     // Leave the open set before the descriptors go, so that nobody wakes a
     // closed descriptor.
     if (m_claimed) ReleaseSerialDevice(m_dev, m_ino);
+    // The tty may stay open elsewhere (a test's end of a pseudo-terminal):
+    // its exclusive mode must not outlive this port.
+    ioctl(m_fd, TIOCNXCL);
     close(m_wake);
-    close(m_fd);
+    close(m_fd);  // drops the lock as well
+}
+
+void SerialPort::LastHandleClosed() {
+    // As on Windows, closing the port ends the operations still pending on it.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    FinishAll(Kind::kWait, ERROR_OPERATION_ABORTED);
+    FinishAll(Kind::kRead, ERROR_OPERATION_ABORTED);
+    FinishAll(Kind::kWrite, ERROR_OPERATION_ABORTED);
+    Wake();
 }
 
 HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
@@ -87,7 +99,8 @@ HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         // A serial driver without hardware behind the node answers EIO: for
-        // Windows that port does not exist.
+        // Windows that port does not exist. EBUSY: another program holds it
+        // in exclusive mode.
         SetLastError(errno == EIO ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
         return INVALID_HANDLE_VALUE;
     }
@@ -96,6 +109,15 @@ HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
     if (fstat(fd, &st) != 0 || tcgetattr(fd, &tio) != 0) {  // not a tty: not a port
         close(fd);
         SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Windows opens a port for one user only, across all programs: an
+    // advisory lock that every opener of this stand-in takes (and that other
+    // careful programs honour), and the tty's exclusive mode, which keeps
+    // out any other opener without privileges.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -109,18 +131,21 @@ HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
     ino_t ino = S_ISCHR(st.st_mode) ? 0 : st.st_ino;
     std::shared_ptr<SerialPort> port(new SerialPort(fd, wake, com, dev, ino, (flags & FILE_FLAG_OVERLAPPED) != 0));
     if (!ClaimSerialDevice(dev, ino, port.get())) {
-        SetLastError(ERROR_ACCESS_DENIED);  // Windows opens a port for one user only
+        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     port->m_claimed = true;
+    ioctl(fd, TIOCEXCL);
     // A Windows port has no line discipline: raw from the first byte.
     MakeRaw(&tio);
     tcsetattr(fd, TCSANOW, &tio);
     port->m_dcb = DcbFromTermios(tio);
+    port->m_dcb.BaudRate = LineSpeed(fd);
     return InsertObject(port);
 }
 
 void SerialPort::Wake() {
+    // Not counted: the registry calls this under its own lock.
     uint64_t one = 1;
     ssize_t written = write(m_wake, &one, sizeof one);
     (void)written;  // a full counter wakes as well
@@ -133,10 +158,35 @@ SerialPort::Op* SerialPort::FindOp(const OVERLAPPED* ov) {
     return nullptr;
 }
 
-DWORD SerialPort::InputQueue() {
-    int queued = 0;
-    if (ioctl(m_fd, FIONREAD, &queued) != 0 || queued < 0) return 0;
-    return static_cast<DWORD>(queued);
+bool SerialPort::Pull() {
+    if (m_hungUp) return false;
+    if (m_inStart == m_inEnd) m_inStart = m_inEnd = 0;
+    if (m_inEnd == kInputSize && m_inStart > 0) {
+        std::memmove(m_in, m_in + m_inStart, Buffered());
+        m_inEnd -= m_inStart;
+        m_inStart = 0;
+    }
+    if (m_inEnd == kInputSize) return true;  // full: the rest waits in the tty
+    for (;;) {
+        CountSerial(m_com, SerialCounter::kSystemCall);
+        ssize_t n = read(m_fd, m_in + m_inEnd, kInputSize - m_inEnd);
+        if (n > 0) {
+            m_inEnd += static_cast<DWORD>(n);
+            if (m_mask & EV_RXCHAR) m_rxEvent = true;
+            return true;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return true;
+        m_hungUp = true;  // end of file or EIO on a tty: hung up
+        return false;
+    }
+}
+
+DWORD SerialPort::TakeBuffered(char* to, DWORD size) {
+    DWORD n = std::min(size, Buffered());
+    std::memcpy(to, m_in + m_inStart, n);
+    m_inStart += n;
+    return n;
 }
 
 bool SerialPort::InjectedFault(int kind, DWORD* error) {
@@ -171,12 +221,15 @@ bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
 
         case Kind::kWait: {
             if (InjectedFault(W32_SERIAL_FAULT_WAIT, &error)) break;
-            pollfd p{m_fd, POLLIN, 0};
-            if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            if (!Pull()) {
                 error = ERROR_GEN_FAILURE;  // hung up: the device has gone
                 break;
             }
-            if ((m_mask & EV_RXCHAR) && InputQueue() > 0) {
+            // Only a character that arrived since the last wait completed
+            // (or the mask changed) completes this one; bytes that merely
+            // wait unread do not.
+            if ((m_mask & EV_RXCHAR) && m_rxEvent) {
+                m_rxEvent = false;
                 *op.mask = EV_RXCHAR;
                 op.done = sizeof(DWORD);
                 break;
@@ -190,21 +243,17 @@ bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
                 error = 0;
                 break;
             }
-            while (op.done < op.size) {
-                ssize_t n = read(m_fd, op.readTo + op.done, op.size - op.done);
-                if (n > 0) {
-                    op.done += static_cast<DWORD>(n);
-                    op.lastByte = Clock::now();
-                } else if (n < 0 && errno == EINTR) {
-                    continue;
-                } else if (n < 0 && errno == EAGAIN) {
-                    break;
-                } else {
-                    error = ERROR_GEN_FAILURE;  // end of file on a tty: hung up
+            DWORD before = op.done;
+            op.done += TakeBuffered(op.readTo + op.done, op.size - op.done);
+            if (op.done < op.size) {
+                if (!Pull()) {
+                    error = ERROR_GEN_FAILURE;
                     break;
                 }
+                op.done += TakeBuffered(op.readTo + op.done, op.size - op.done);
             }
-            if (error || op.done == op.size) break;
+            if (op.done > before) op.lastByte = Clock::now();
+            if (op.done == op.size) break;
 
             // Read time-outs as Windows defines them.
             const DWORD interval = m_timeouts.ReadIntervalTimeout;
@@ -229,10 +278,13 @@ bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
 
         case Kind::kWrite: {
             if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) break;
+            if (op.stuck) return false;
             while (op.done < op.size) {
+                CountSerial(m_com, SerialCounter::kSystemCall);
                 ssize_t n = write(m_fd, op.writeFrom + op.done, op.size - op.done);
                 if (n > 0) {
                     op.done += static_cast<DWORD>(n);
+                    m_outPending = true;
                 } else if (n < 0 && errno == EINTR) {
                     continue;
                 } else if (n < 0 && errno == EAGAIN) {
@@ -277,11 +329,13 @@ BOOL SerialPort::Start(Op op, LPDWORD done, LPOVERLAPPED ov) {
         }
         op.ov = record;
         op.start = op.lastByte = Clock::now();
+        op.thread = std::this_thread::get_id();
         record->Internal = kStatusPending;
         record->InternalHigh = 0;
         UnsignalEvent(record->hEvent);
-        *slot = op;
         DWORD error = 0;
+        if (op.kind == Kind::kWrite) op.stuck = TakeSerialFault(m_com, W32_SERIAL_FAULT_STUCK_WRITE, &error);
+        *slot = op;
         const bool deferWrite =
             op.kind == Kind::kWrite && TakeSerialFault(m_com, W32_SERIAL_FAULT_PENDING_WRITE, &error);
         Clock::time_point deadline;
@@ -291,6 +345,9 @@ BOOL SerialPort::Start(Op op, LPDWORD done, LPOVERLAPPED ov) {
             SetLastError(static_cast<DWORD>(record->Internal));
             return FALSE;
         }
+        // Whatever changes from here on (bytes, a fault, a mask change)
+        // wakes the poll in Result, which need not look first.
+        slot->looked = !deferWrite;
     }
     if (sync) return Result(record, done, TRUE);
     if (done) *done = 0;
@@ -316,15 +373,24 @@ BOOL SerialPort::Result(LPOVERLAPPED ov, LPDWORD done, BOOL wait) {
             SetLastError(static_cast<DWORD>(ov->Internal));
             return FALSE;
         }
-        Clock::time_point deadline;
-        if (Progress(*op, &deadline)) continue;
+        Clock::time_point deadline = Clock::time_point::max();
+        if (m_hungUp && op->kind != Kind::kWrite) {
+            Finish(*op, ERROR_GEN_FAILURE);
+            continue;
+        }
+        if (wait && op->looked && op->kind != Kind::kRead) {
+            op->looked = false;  // a read may have a time-out to compute
+        } else if (Progress(*op, &deadline)) {
+            continue;
+        }
         if (!wait) {
             SetLastError(ERROR_IO_INCOMPLETE);
             return FALSE;
         }
         short events = 0;
-        if (op->kind == Kind::kRead || (op->kind == Kind::kWait && (m_mask & EV_RXCHAR))) events = POLLIN;
-        if (op->kind == Kind::kWrite) events = POLLOUT;
+        if (op->kind == Kind::kRead || (op->kind == Kind::kWait && (m_mask & EV_RXCHAR) && m_inEnd < kInputSize))
+            events = POLLIN;
+        if (op->kind == Kind::kWrite && !op->stuck) events = POLLOUT;
         int timeout = -1;
         if (deadline != Clock::time_point::max()) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -334,12 +400,15 @@ BOOL SerialPort::Result(LPOVERLAPPED ov, LPDWORD done, BOOL wait) {
         lock.unlock();
         poll(fds, 2, timeout);
         CountSerial(m_com, SerialCounter::kWakeup);
+        CountSerial(m_com, SerialCounter::kSystemCall);
         if (fds[1].revents & POLLIN) {
+            CountSerial(m_com, SerialCounter::kSystemCall);
             uint64_t count;
             ssize_t drained = read(m_wake, &count, sizeof count);
             (void)drained;
         }
         lock.lock();
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) m_hungUp = true;
     }
 }
 
@@ -382,10 +451,11 @@ BOOL SerialPort::WaitEvent(LPDWORD mask, LPOVERLAPPED ov) {
 }
 
 BOOL SerialPort::Cancel() {
+    // CancelIo ends only what the calling thread started.
     std::lock_guard<std::mutex> lock(m_mutex);
-    FinishAll(Kind::kWait, ERROR_OPERATION_ABORTED);
-    FinishAll(Kind::kRead, ERROR_OPERATION_ABORTED);
-    FinishAll(Kind::kWrite, ERROR_OPERATION_ABORTED);
+    for (Op& op : m_ops) {
+        if (op.kind != Kind::kFree && op.thread == std::this_thread::get_id()) Finish(op, ERROR_OPERATION_ABORTED);
+    }
     Wake();
     return TRUE;
 }
@@ -403,8 +473,15 @@ BOOL SerialPort::Purge(DWORD flags) {
     }
     if (flags & PURGE_RXABORT) FinishAll(Kind::kRead, ERROR_OPERATION_ABORTED);
     if (flags & PURGE_TXABORT) FinishAll(Kind::kWrite, ERROR_OPERATION_ABORTED);
-    if (flags & PURGE_RXCLEAR) tcflush(m_fd, TCIFLUSH);
-    if (flags & PURGE_TXCLEAR) tcflush(m_fd, TCOFLUSH);
+    if (flags & PURGE_RXCLEAR) {
+        m_inStart = m_inEnd = 0;
+        CountSerial(m_com, SerialCounter::kSystemCall);
+        tcflush(m_fd, TCIFLUSH);
+    }
+    if (flags & PURGE_TXCLEAR) {
+        CountSerial(m_com, SerialCounter::kSystemCall);
+        tcflush(m_fd, TCOFLUSH);
+    }
     Wake();
     return TRUE;
 }
@@ -418,7 +495,11 @@ BOOL SerialPort::SetMask(DWORD mask) {
         SetLastError(error);
         return FALSE;
     }
+    // What has arrived so far came under the old mask: the new one starts
+    // with no event.
+    Pull();
     m_mask = mask;
+    m_rxEvent = false;
     if (TakeSerialFault(m_com, W32_SERIAL_FAULT_MASK_NO_WAKE, &error)) {
         Wake();  // the wait looks again under the new mask, and stays
         return TRUE;
@@ -452,14 +533,20 @@ BOOL SerialPort::ClearError(LPDWORD errors, LPCOMSTAT stat) {
         SetLastError(error);
         return FALSE;
     }
-    int queued = 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Pull();
     int pending = 0;
-    if (ioctl(m_fd, FIONREAD, &queued) != 0 || ioctl(m_fd, TIOCOUTQ, &pending) != 0) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
+    if (m_outPending) {
+        CountSerial(m_com, SerialCounter::kSystemCall);
+        if (ioctl(m_fd, TIOCOUTQ, &pending) != 0) {
+            SetLastError(ERROR_GEN_FAILURE);
+            return FALSE;
+        }
+        // Nothing written since cannot be queued: no need to ask again.
+        if (pending <= 0) m_outPending = false;
     }
     if (stat) {
-        stat->cbInQue = queued < 0 ? 0 : static_cast<DWORD>(queued);
+        stat->cbInQue = Buffered();
         stat->cbOutQue = pending < 0 ? 0 : static_cast<DWORD>(pending);
     }
     return TRUE;

@@ -18,9 +18,15 @@ struct Fault {
     int remaining = 0;  // negative: until cleared
 };
 
+struct Hook {
+    W32SerialHook function = nullptr;
+    void* context = nullptr;
+};
+
 struct ComSlot {
     std::string path;
     Fault faults[W32_SERIAL_FAULT_KINDS];
+    Hook hooks[W32_SERIAL_CALL_KINDS];
     W32SerialCounters counters{};
 };
 
@@ -86,6 +92,17 @@ bool SerialFaultActive(int com, int kind) {
     return reg.slots[com].faults[kind].active;
 }
 
+void RunSerialHook(int com, int call, HANDLE port) {
+    if (com == 0) return;
+    Hook hook;
+    {
+        Registry& reg = Reg();
+        std::lock_guard<std::mutex> lock(reg.mutex);
+        hook = reg.slots[com].hooks[call];
+    }
+    if (hook.function) hook.function(port, hook.context);
+}
+
 void CountSerial(int com, SerialCounter counter) {
     if (com == 0) return;
     Registry& reg = Reg();
@@ -109,6 +126,9 @@ void CountSerial(int com, SerialCounter counter) {
             break;
         case SerialCounter::kFault:
             c.faults++;
+            break;
+        case SerialCounter::kSystemCall:
+            c.systemCalls++;
             break;
     }
 }
@@ -185,6 +205,15 @@ WIN32_API void W32ClearSerialFaults(const char* comName) {
         for (auto& f : reg.slots[i].faults) f = w32::Fault{};
     }
     w32::WakePorts(reg, com);
+}
+
+WIN32_API BOOL W32SetSerialHook(const char* comName, int call, W32SerialHook hook, void* context) {
+    int com = w32::ComIndexOf(comName);
+    if (com == 0 || call < 0 || call >= W32_SERIAL_CALL_KINDS) return FALSE;
+    w32::Registry& reg = w32::Reg();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    reg.slots[com].hooks[call] = {hook, context};
+    return TRUE;
 }
 
 WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* counters) {

@@ -25,7 +25,10 @@ bool TakeSerialFault(int com, int kind, DWORD* error);
 // Whether the fault is active, without consuming a call.
 bool SerialFaultActive(int com, int kind);
 
-enum class SerialCounter { kOpen, kWait, kRead, kWrite, kWakeup, kFault };
+// Runs the hook set for the call on the port, if any.
+void RunSerialHook(int com, int call, HANDLE port);
+
+enum class SerialCounter { kOpen, kWait, kRead, kWrite, kWakeup, kFault, kSystemCall };
 void CountSerial(int com, SerialCounter counter);
 void CountSerialBytes(int com, DWORD bytes);
 

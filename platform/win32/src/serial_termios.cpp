@@ -28,6 +28,11 @@ bool SpeedOf(DWORD rate, speed_t* speed) {
     return false;
 }
 
+bool RateIsClose(DWORD actual, DWORD asked) {
+    const double ratio = static_cast<double>(actual) / asked;
+    return ratio > 0.98 && ratio < 1.02;
+}
+
 DWORD RateOf(speed_t speed) {
     for (const BaudRate& b : kBaudRates) {
         if (b.speed == speed) return b.rate;
@@ -39,6 +44,11 @@ DWORD RateOf(speed_t speed) {
 
 void MakeRaw(termios* tio) {
     cfmakeraw(tio);
+    // cfmakeraw leaves IXOFF, IXANY, INPCK, ONLCR, ECHOE and a few others:
+    // none is Windows'.
+    tio->c_iflag = 0;
+    tio->c_oflag = 0;
+    tio->c_lflag = 0;
     tio->c_cflag |= CLOCAL | CREAD;
     tio->c_cc[VMIN] = 1;
     tio->c_cc[VTIME] = 0;
@@ -93,19 +103,23 @@ DCB DcbFromTermios(const termios& tio) {
 
 bool ApplyDcb(int fd, const DCB& dcb, DWORD* error) {
     *error = ERROR_INVALID_PARAMETER;
-    termios tio;
-    if (tcgetattr(fd, &tio) != 0) {
+    termios old;
+    if (tcgetattr(fd, &old) != 0) {
         *error = ERROR_GEN_FAILURE;
         return false;
     }
+    if (dcb.BaudRate == 0) return false;
+    termios tio = old;
     MakeRaw(&tio);
-
     speed_t speed;
-    if (!SpeedOf(dcb.BaudRate, &speed)) return false;
-    cfsetispeed(&tio, speed);
-    cfsetospeed(&tio, speed);
+    const bool named = SpeedOf(dcb.BaudRate, &speed);
+    if (named) {
+        tio.c_cflag &= ~CIBAUD;  // an earlier termios2 rate: input follows output again
+        cfsetispeed(&tio, speed);
+        cfsetospeed(&tio, speed);
+    }
 
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
     switch (dcb.ByteSize) {
         case 5:
             tio.c_cflag |= CS5;
@@ -140,7 +154,6 @@ bool ApplyDcb(int fd, const DCB& dcb, DWORD* error) {
         default:
             return false;
     }
-    if (dcb.fParity && dcb.Parity != NOPARITY) tio.c_iflag |= INPCK;
     // As on Windows: 1.5 stop bits only with 5 data bits, 2 only with more.
     switch (dcb.StopBits) {
         case ONESTOPBIT:
@@ -156,13 +169,25 @@ bool ApplyDcb(int fd, const DCB& dcb, DWORD* error) {
         default:
             return false;
     }
-    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) tio.c_cflag |= CRTSCTS;
+    // Input modes from the DCB alone (MakeRaw cleared them all).
+    if (dcb.fParity && dcb.Parity != NOPARITY) tio.c_iflag |= INPCK;
     if (dcb.fOutX) tio.c_iflag |= IXON;
     if (dcb.fInX) tio.c_iflag |= IXOFF;
+    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) tio.c_cflag |= CRTSCTS;
     tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
 
+    const DWORD oldRate = LineSpeed(fd);
     if (tcsetattr(fd, TCSANOW, &tio) != 0) return false;
+    // A rate without a Bnnn constant goes through termios2. A driver sets the
+    // nearest rate its clock allows; one too far off is refused, as Windows
+    // refuses it.
+    const bool applied = (named || SetLineSpeed(fd, dcb.BaudRate)) && RateIsClose(LineSpeed(fd), dcb.BaudRate);
+    if (!applied) {
+        tcsetattr(fd, TCSANOW, &old);
+        if (oldRate) SetLineSpeed(fd, oldRate);
+        return false;
+    }
     *error = 0;
     return true;
 }

@@ -43,11 +43,29 @@ enum W32SerialFault {
     // SetCommMask changes the mask but leaves a pending wait pending, as for
     // a wait armed just after the change.
     W32_SERIAL_FAULT_MASK_NO_WAKE = 6,
-    W32_SERIAL_FAULT_KINDS = 7
+    // WriteFile returns ERROR_IO_PENDING and the write never goes out, as on
+    // a line whose flow control holds it, until it is cancelled (CancelIo,
+    // PurgeComm with PURGE_TXABORT, closing the port).
+    W32_SERIAL_FAULT_STUCK_WRITE = 7,
+    W32_SERIAL_FAULT_KINDS = 8
 };
 WIN32_API BOOL W32SetSerialFault(const char* comName, int fault, DWORD error, int count);
 // Clears every fault of one port name, or of all of them when null.
 WIN32_API void W32ClearSerialFaults(const char* comName);
+
+// A hook runs on the calling thread at the start of each matching call on
+// the port, before the call does anything, so that a test can act at an
+// exact point of another thread's work (a stop just before a wait is armed,
+// bytes taken just before a read). A null hook removes it; resetting the
+// ports removes all.
+enum W32SerialCall {
+    W32_SERIAL_CALL_WAIT = 0,       // WaitCommEvent
+    W32_SERIAL_CALL_READ = 1,       // ReadFile
+    W32_SERIAL_CALL_SET_STATE = 2,  // SetCommState
+    W32_SERIAL_CALL_KINDS = 3
+};
+typedef void (*W32SerialHook)(HANDLE port, void* context);
+WIN32_API BOOL W32SetSerialHook(const char* comName, int call, W32SerialHook hook, void* context);
 
 // Calls seen per port name since the last reset, to tell a blocked thread
 // from a spinning one.
@@ -59,6 +77,7 @@ struct W32SerialCounters {
     unsigned long wakeups;    // returns from a blocking poll in GetOverlappedResult
     unsigned long faults;     // calls failed on purpose
     unsigned long bytesRead;  // bytes delivered by completed reads
+    unsigned long systemCalls;  // calls into the kernel made for the port's operations
 };
 WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* counters);
 
