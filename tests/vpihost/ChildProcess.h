@@ -37,8 +37,10 @@ inline std::string ReadWholeFile(const std::string& path) {
 class ChildProcess {
 public:
     // env entries "NAME=value" replace or add to the test's environment.
+    // stdoutPipe: stdout is a pipe read through StdoutReader() instead of a
+    // file.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::vector<std::string>& env = {}) {
+                 const std::vector<std::string>& env = {}, bool stdoutPipe = false) {
         static int counter = 0;
         std::string base = std::string(testing::TempDir()) + "vpihost-child-" + std::to_string(getpid()) + "-" +
                            std::to_string(counter++);
@@ -67,10 +69,17 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, m_outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int pipeFds[2] = {-1, -1};
+        if (stdoutPipe && pipe2(pipeFds, O_CLOEXEC) == 0) {
+            m_reader = pipeFds[0];
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, m_outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
         posix_spawn_file_actions_addopen(&actions, 2, m_errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
+        if (pipeFds[1] >= 0) close(pipeFds[1]);
     }
 
     ~ChildProcess() {
@@ -80,6 +89,13 @@ public:
         }
         unlink(m_outPath.c_str());
         unlink(m_errPath.c_str());
+        CloseStdoutReader();
+    }
+
+    int StdoutReader() const { return m_reader; }
+    void CloseStdoutReader() {
+        if (m_reader >= 0) close(m_reader);
+        m_reader = -1;
     }
 
     bool started() const { return m_pid > 0; }
@@ -124,6 +140,7 @@ public:
 
 private:
     pid_t m_pid = -1;
+    int m_reader = -1;
     bool m_exited = false;
     int m_code = -1;
     std::string m_outPath, m_errPath;

@@ -3,8 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "IniProfile.h"
 
@@ -71,7 +78,7 @@ TEST_F(IniProfileTest, ForeignLinesSurviveAndChangedValuesAreRewrittenInPlace) {
     ASSERT_TRUE(profile.SetInt(1, "GPSNavi CommPort", 0, &error));
     ASSERT_TRUE(profile.SetInt(1, "GPSNavi 3DView", 0, &error));
     EXPECT_EQ(
-        "; written by hand\n[other]\nkey = 4\n\n[plugin 1]\nGPSNavi CommPort=0\n# note\nUnknown=x\nGPSNavi 3DView=0\n",
+        "; written by hand\r\n[other]\nkey = 4\n\n[plugin 1]\nGPSNavi CommPort=0\n# note\nUnknown=x\nGPSNavi 3DView=0\n",
         ReadFile());
 }
 
@@ -96,14 +103,76 @@ TEST_F(IniProfileTest, OversizedFileIsRefused) {
     EXPECT_NE(std::string::npos, error.find("larger"));
 }
 
-TEST_F(IniProfileTest, UnwritableProfileReportsAndKeepsTheValueInMemory) {
-    WriteFile("");  // a file where the profile's folder would have to be
+TEST_F(IniProfileTest, ManyShortLinesAreRefusedLikeAnOversizedFile) {
+    WriteFile(std::string(IniProfile::kMaxFileSize, '\n'));
     IniProfile profile;
     std::string error;
-    ASSERT_TRUE(profile.Load(m_path + "/profile.ini", &error));
-    EXPECT_FALSE(profile.SetInt(1, "GPSNavi CommPort", 2, &error));
-    EXPECT_NE(std::string::npos, error.find("cannot write"));
-    EXPECT_EQ(2, profile.GetInt(1, "GPSNavi CommPort", 1));
+    EXPECT_FALSE(profile.Load(m_path, &error));
+    EXPECT_EQ("the profile " + m_path + " has more than 10000 lines", error);
 }
+
+TEST_F(IniProfileTest, UnwritableProfileSaysWhyLeavesNothingBehindAndKeepsTheValueInMemory) {
+    namespace fs = std::filesystem;
+    const std::string folder = m_path + ".d";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const struct {
+        std::string path, reason;
+    } cases[] = {
+        {folder + "/file/profile.ini", "Not a directory"},  // a file where the folder should be
+        {folder + "/profile.ini", "Is a directory"},        // a folder where the file should be
+    };
+    IniProfile profiles[2];
+    std::string error;
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(profiles[i].Load(cases[i].path, &error)) << error;
+    std::ofstream(folder + "/file", std::ios::binary) << "";
+    fs::create_directories(folder + "/profile.ini");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(profiles[i].SetInt(1, "GPSNavi CommPort", 2, &error));
+#ifndef _WIN32
+        EXPECT_EQ("cannot write the profile " + cases[i].path + ": " + cases[i].reason, error);
+#endif
+        EXPECT_EQ(2, profiles[i].GetInt(1, "GPSNavi CommPort", 1));
+    }
+    size_t entries = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) entries += entry.path().filename() != "" ? 1 : 0;
+    EXPECT_EQ(2u, entries) << "a temporary file was left behind";
+    fs::remove_all(folder);
+}
+
+TEST_F(IniProfileTest, TwoWritersOfOneProfileNeverShareATemporaryFile) {
+    int failures[2] = {0, 0};
+    auto writer = [&](int id) {
+        IniProfile profile;
+        std::string error;
+        if (!profile.Load(m_path, &error)) return;
+        for (int i = 0; i < 300; ++i) failures[id] += !profile.SetInt(1, "GPSNavi Sampling", i, &error);
+    };
+    std::thread a(writer, 0), b(writer, 1);
+    a.join();
+    b.join();
+    EXPECT_EQ(0, failures[0] + failures[1]);
+}
+
+#ifndef _WIN32
+TEST_F(IniProfileTest, ALinkIsWrittenThroughToItsTargetWithItsModeAndLineEnds) {
+    const std::string target = m_path + ".target";
+    std::ofstream(target, std::ios::binary) << "; mine\r\n[plugin 1]\r\nGPSNavi Sampling=5\r\n";
+    ASSERT_EQ(0, chmod(target.c_str(), 0600));
+    ASSERT_EQ(0, symlink(target.c_str(), m_path.c_str()));
+    IniProfile profile;
+    std::string error;
+    ASSERT_TRUE(profile.Load(m_path, &error));
+    ASSERT_TRUE(profile.SetInt(1, "GPSNavi Sampling", 9, &error)) << error;
+    ASSERT_TRUE(profile.SetInt(1, "GPSNavi Record", 0, &error)) << error;
+    struct stat st;
+    ASSERT_EQ(0, lstat(m_path.c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+    ASSERT_EQ(0, stat(target.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
+    EXPECT_EQ("; mine\r\n[plugin 1]\r\nGPSNavi Sampling=9\r\nGPSNavi Record=0\r\n", ReadFile());
+    std::remove(target.c_str());
+}
+#endif
 
 }  // namespace

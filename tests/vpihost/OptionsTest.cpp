@@ -53,6 +53,23 @@ TEST(Options, EveryOptionReachesItsField) {
     EXPECT_DOUBLE_EQ(2.5, o.duration);
 }
 
+TEST(Options, ValuesMayFollowAnEqualsSignAndTheVersionHasTwoNames) {
+    Options o = Parse({"--port=3", "--module=a=b.vpl", "--json=tpv", "--device=/dev/ttyUSB0", "--wait-for-device",
+                       "--log=drive.nmea", "-V"});
+    EXPECT_EQ(3, o.port);
+    EXPECT_EQ("a=b.vpl", o.modulePath);
+    EXPECT_TRUE(o.json && o.tpv);
+    EXPECT_TRUE(o.waitForDevice);
+    EXPECT_EQ("drive.nmea", o.logPath);
+    EXPECT_TRUE(o.version);
+    EXPECT_TRUE(Parse({"--version"}).version);
+    EXPECT_FALSE(Parse({"--json"}).tpv);
+    EXPECT_EQ("--fast takes no value", Refusal({"--replay", "x", "--fast=1"}));
+    EXPECT_EQ("--json takes no value or =tpv, not 'gpsd'", Refusal({"--json=gpsd"}));
+    EXPECT_EQ("--wait-for-device only applies to --device", Refusal({"--wait-for-device"}));
+    EXPECT_EQ(4800, Parse({"--baud=4800"}).baud);
+}
+
 TEST(Options, SimulatedReceiverChoosesTheReceiverTypeUnlessGiven) {
     EXPECT_EQ(Receiver::kSony, Parse({"--simulate", "sony"}).receiver);
     Options o = Parse({"--simulate", "sony", "--receiver", "nmea", "--sim-speed", "90"});

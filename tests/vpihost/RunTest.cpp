@@ -1,6 +1,10 @@
 // vpihost end to end on Linux: the built program with the built module,
 // fed by its simulator or a replayed log, checked against what was sent.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 #include <cmath>
@@ -43,6 +47,69 @@ protected:
     std::string m_profile;
     const std::string m_program = BesideTestProgram("vpihost");
 };
+
+// A serial line whose receiver end the test plays: --device gets path.
+class TestLine {
+public:
+    TestLine() {
+        char name[128] = {};
+        if (openpty(&m_device, &m_port, name, nullptr, nullptr) != 0) return;
+        for (int fd : {m_device, m_port}) {
+            fcntl(fd, F_SETFD, FD_CLOEXEC);  // a child holding the device side would keep the line up
+            termios tio;
+            tcgetattr(fd, &tio);
+            cfmakeraw(&tio);
+            tcsetattr(fd, TCSANOW, &tio);
+        }
+        path = name;
+    }
+    ~TestLine() {
+        Unplug();
+        if (m_port >= 0) close(m_port);
+    }
+    // Sentence by sentence, as a receiver sends them.
+    void Send(const std::string& text) {
+        for (size_t at = 0; at < text.size();) {
+            size_t end = text.find('\n', at);
+            end = end == std::string::npos ? text.size() : end + 1;
+            ASSERT_EQ(static_cast<ssize_t>(end - at), write(m_device, text.data() + at, end - at));
+            at = end;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    void Unplug() {
+        if (m_device >= 0) close(m_device);
+        m_device = -1;
+    }
+    int portFd() const { return m_port; }
+
+    std::string path;
+
+private:
+    int m_device = -1;
+    int m_port = -1;
+};
+
+// Runs a program as an ordinary user when the test runs as root, for whom
+// permissions and exclusive ttys do not apply.
+struct AsUser {
+    AsUser(const std::string& program, std::vector<std::string> arguments) : path(program), args(arguments) {
+        if (getuid() != 0) return;
+        path = "/usr/bin/setpriv";
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+    }
+    std::string path;
+    std::vector<std::string> args;
+};
+
+// An NMEA sentence with its checksum and line end.
+std::string Sentence(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
 
 size_t Lines(const std::string& text) {
     size_t n = 0;
@@ -102,6 +169,20 @@ TEST_F(VpihostRun, FastReplayGivesTheExpectedRecordsInOrder) {
     EXPECT_NE(std::string::npos, ReadWholeFile(m_dir + "/t.svg").find(">4 fixes</text>"));
 }
 
+TEST_F(VpihostRun, LogHoldsWhatThePluginReadAndTpvLinesFollowTheRecords) {
+    const std::string log = m_dir + "/drive.log";
+    ChildProcess run(m_program, With({"--replay", kFixture, "--fast", "--json=tpv", "--quiet", "--log=" + log}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    EXPECT_EQ(ReadWholeFile(kFixture), ReadWholeFile(log));
+    Records tpv = ParseJsonLines(run.Out());
+    ASSERT_EQ(11u, tpv.size()) << run.Out();
+    EXPECT_EQ("{\"class\":\"TPV\",\"mode\":1}", run.Out().substr(0, run.Out().find('\n')));
+    // $GPRMC of 12:35:20 on 23 March 1994 at 22.4 knots, the module's km/h in m/s.
+    EXPECT_EQ("1994-03-23T12:35:20.000Z", Text(tpv[4], "time"));
+    EXPECT_EQ(3, Number(tpv[4], "mode"));
+    EXPECT_DOUBLE_EQ(22.4 * 1.855 / 3.6, Number(tpv[4], "speed"));
+}
+
 TEST_F(VpihostRun, PacedReplayTakesTheLineTimeAndReportsLocalTime) {
     // 518 bytes at 4800 baud: about 1.1 s of line time.
     auto start = std::chrono::steady_clock::now();
@@ -114,7 +195,42 @@ TEST_F(VpihostRun, PacedReplayTakesTheLineTimeAndReportsLocalTime) {
     EXPECT_EQ("213519", Text(records[2], "szTime"));
     EXPECT_EQ("075445", Text(records[8], "szTime")) << "22:54:45 UTC is past midnight in Tokyo";
     EXPECT_NE(std::string::npos, run.Err().find("replay 518 of 518 bytes (100%)"));
-    EXPECT_NE(std::string::npos, run.Err().find("stopping (the replay has been read): hook code 506"));
+    EXPECT_NE(std::string::npos, run.Err().find("stopping (the replay has been read): the host's GPS stop command"));
+}
+
+TEST_F(VpihostRun, OnATerminalTheProgressLineIsClearedBeforeEachRecord) {
+    // stdout and stderr on one terminal, as a user runs it.
+    int terminal = -1;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(m_program.c_str(), m_program.c_str(), "--profile", m_profile.c_str(), "--replay", kFixture.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+        if (n > 0) screen.append(buffer, static_cast<size_t>(n));
+    close(terminal);
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << screen;
+    // What each terminal line shows at the end: the text after its last CR.
+    size_t records = 0;
+    for (size_t at = 0; at < screen.size();) {
+        size_t end = std::min(screen.find('\n', at), screen.size());
+        std::string line = screen.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string shown = line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
+        if (shown.find("WGS 84") != std::string::npos || shown.find("Tokyo") != std::string::npos) {
+            ++records;
+            EXPECT_EQ(std::string::npos, shown.find("replay ")) << shown;
+        }
+        at = end + 1;
+    }
+    EXPECT_EQ(11u, records) << screen;
+    EXPECT_NE(std::string::npos, screen.find("replay 518 of 518 bytes (100%)"));
 }
 
 TEST_F(VpihostRun, SimulatedNmeaReceiverAgreesWithTheTruthToAMillionthOfADegree) {
@@ -155,11 +271,20 @@ TEST_F(VpihostRun, DialogOptionsArePlayedAndStoredAndAnyTalkerStoredByVpihost) {
     Records records = ParseJsonLines(run.Out());
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(10, Number(records[0], "nInterval"));
-    EXPECT_NE(std::string::npos, run.Err().find("navigation started: centre off, 3D off, record off"));
+    EXPECT_NE(std::string::npos, run.Err().find("navigation started: centre the map off, 3D view off, record the track off"));
     EXPECT_EQ(
         "[plugin 1]\nGPSNavi AnyTalker=1\nGPSNavi CommPort=2\nGPSNavi Centering=0\nGPSNavi 3DView=0\nGPSNavi Record=0\n"
         "GPSNavi Sampling=10\nGPSNavi Protcol=0\n",
         ReadWholeFile(m_profile));
+}
+
+TEST_F(VpihostRun, AProfileThatCannotBeWrittenIsSaidOnceAndFailsTheRun) {
+    std::ofstream(m_dir + "/file") << "";
+    const std::string profile = m_dir + "/file/profile.ini";
+    ChildProcess run(m_program, {"--profile", profile, "--replay", kFixture, "--fast", "--quiet", "--json"});
+    EXPECT_EQ(1, run.Wait()) << run.Err();
+    EXPECT_EQ("vpihost: cannot write the profile " + profile + ": Not a directory\n", run.Err());
+    EXPECT_EQ(11u, Lines(run.Out())) << "the run itself goes on";
 }
 
 TEST_F(VpihostRun, WithoutOptionsTheStoredSettingsAreUsed) {
@@ -169,7 +294,7 @@ TEST_F(VpihostRun, WithoutOptionsTheStoredSettingsAreUsed) {
     Records records = ParseJsonLines(run.Out());
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(20, Number(records[0], "nInterval"));
-    EXPECT_NE(std::string::npos, run.Err().find("centre off, 3D on, record on"));
+    EXPECT_NE(std::string::npos, run.Err().find("centre the map off, 3D view on, record the track on"));
     std::string profile = ReadWholeFile(m_profile);
     EXPECT_EQ(0u, profile.find("; mine\n[plugin 1]\nGPSNavi Sampling=20\nGPSNavi Centering=0\nGPSNavi FixSpeed=5\n"))
         << profile;
@@ -194,25 +319,171 @@ TEST_F(VpihostRun, CtrlCStopsCleanlyAndTheLineSettingsButtonSetsTheBaud) {
     run.Signal(SIGINT);
     EXPECT_EQ(0, run.Wait(10000)) << run.Err();
     err = run.Err();
-    EXPECT_NE(std::string::npos, err.find("stopping (interrupted): hook code 506, then Close and Release")) << err;
+    EXPECT_NE(std::string::npos, err.find("stopping (interrupted): the host's GPS stop command, then the plug-in's Close and Release")) << err;
     EXPECT_NE(std::string::npos, err.find("navigation released"));
+}
+
+template <class Predicate>
+bool WaitFor(Predicate ready, int timeoutMs = 20000) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return ready();
+}
+
+TEST_F(VpihostRun, AnUnpluggedReceiverIsNoticedAndTheTrackIsWritten) {
+    enum How { kHangUp, kPathGone };
+    for (How how : {kHangUp, kPathGone}) {
+        TestLine line;
+        const std::string link = m_dir + "/gps" + std::to_string(how), gpx = m_dir + "/t.gpx";
+        ASSERT_EQ(0, symlink(line.path.c_str(), link.c_str()));
+        ChildProcess run(m_program, With({"--device", link, "--receiver", "nmea", "--json", "--gpx", gpx}));
+        ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
+        line.Send(ReadWholeFile(kFixture));
+        ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 11; })) << run.Err();
+        const auto unplugged = std::chrono::steady_clock::now();
+        if (how == kHangUp) line.Unplug();
+        if (how == kPathGone) unlink(link.c_str());
+        EXPECT_EQ(1, run.Wait(10000)) << how << run.Err();
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - unplugged).count(), 3.0);
+        EXPECT_NE(std::string::npos, run.Err().find("vpihost: the receiver at " + link + " is gone\n")) << run.Err();
+        EXPECT_NE(std::string::npos, run.Err().find("stopping (the receiver is gone)")) << run.Err();
+        EXPECT_NE(std::string::npos, ReadWholeFile(gpx).find("<time>1994-03-23T12:35:20Z</time>")) << how;
+        unlink(gpx.c_str());
+    }
+}
+
+TEST_F(VpihostRun, WithWaitForDeviceTheReturningReceiverGetsANewLink) {
+    auto first = std::make_unique<TestLine>();
+    const std::string link = m_dir + "/gps";
+    ASSERT_EQ(0, symlink(first->path.c_str(), link.c_str()));
+    ChildProcess run(m_program, With({"--device", link, "--receiver", "nmea", "--json", "--wait-for-device"}));
+    ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
+    first->Unplug();
+    ASSERT_TRUE(run.WaitForStderr("is gone; waiting for it to come back")) << run.Err();
+    TestLine second;
+    const std::string next = link + ".new";
+    ASSERT_EQ(0, symlink(second.path.c_str(), next.c_str()));
+    ASSERT_EQ(0, rename(next.c_str(), link.c_str()));
+    ASSERT_TRUE(run.WaitForStderr("is back; the start dialog runs again")) << run.Err();
+    ASSERT_TRUE(WaitFor([&] { return run.Err().find("navigation started", run.Err().find("is back")) != std::string::npos; }));
+    second.Send(ReadWholeFile(kFixture));
+    ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 12; })) << run.Out() << run.Err();
+    run.Signal(SIGINT);
+    EXPECT_EQ(0, run.Wait(10000)) << run.Err();
+    Records records = ParseJsonLines(run.Out());
+    EXPECT_EQ("261207", Text(records.back(), "szDate")) << "records of the second link";
+}
+
+TEST_F(VpihostRun, HangUpAndAClosedPipeStopCleanlyWithTheTrackWritten) {
+    enum How { kHangUpSignal, kReaderGone };
+    for (How how : {kHangUpSignal, kReaderGone}) {
+        const std::string gpx = m_dir + "/t.gpx";
+        ChildProcess run(m_program, With({"--simulate", "nmea", "--gpx", gpx}), {}, how == kReaderGone);
+        ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
+        if (how == kHangUpSignal) {
+            ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 3; }));
+            run.Signal(SIGHUP);
+        } else {
+            char buffer[512];
+            ASSERT_GT(read(run.StdoutReader(), buffer, sizeof buffer), 0);
+            run.CloseStdoutReader();
+        }
+        EXPECT_EQ(0, run.Wait(10000)) << how << run.Err();
+        const char* why = how == kHangUpSignal ? "stopping (the terminal hung up)"
+                                               : "stopping (nobody reads the records any more)";
+        EXPECT_NE(std::string::npos, run.Err().find(why)) << run.Err();
+        EXPECT_NE(std::string::npos, ReadWholeFile(gpx).find("</gpx>")) << how;
+        unlink(gpx.c_str());
+    }
+}
+
+TEST_F(VpihostRun, AQuietLineGetsOneHintWithThePortTheSpeedAndTheReceiverType) {
+    // Silence, and a receiver without a fix (its sentences carry no position).
+    TestLine silent, noFix;
+    ChildProcess quiet(m_program, With({"--device", silent.path, "--receiver", "nmea", "--duration", "6.5"}));
+    ChildProcess searching(m_program, {"--profile", m_dir + "/other.ini", "--device", noFix.path, "--port", "2",
+                                       "--receiver", "nmea", "--duration", "6.5"});
+    ASSERT_TRUE(searching.WaitForStderr("reading COM")) << searching.Err();
+    for (int second = 10; second < 15; ++second)
+        noFix.Send(Sentence("GPGGA,1235" + std::to_string(second) + ",,,,,0,00,,,M,,M,,"));
+    EXPECT_EQ(0, quiet.Wait()) << quiet.Err();
+    EXPECT_EQ(0, searching.Wait()) << searching.Err();
+    const std::string where = "check the port (COM2), the line speed (4800 baud; --baud) and the receiver type "
+                              "(NMEA 0183; --receiver nmea|sony). A receiver that sends $GN... sentences needs "
+                              "--any-talker";
+    EXPECT_NE(std::string::npos,
+              quiet.Err().find("vpihost: no sentence from the receiver could be decoded in 5 s: " + where))
+        << quiet.Err();
+    EXPECT_NE(std::string::npos, searching.Err().find("vpihost: 5 s of records without a position: " + where))
+        << searching.Err();
+    EXPECT_NE(std::string::npos,
+              quiet.Err().find("reading COM2 from " + silent.path + " at 4800 baud, receiver type NMEA 0183"));
+}
+
+TEST_F(VpihostRun, DeviceRefusalsNameTheDeviceAndTheReason) {
+    TestLine closed, held, locked;
+    ASSERT_EQ(0, chmod(closed.path.c_str(), 0600));  // not for others
+    for (TestLine* line : {&held, &locked}) ASSERT_EQ(0, chmod(line->path.c_str(), 0666));
+    // Held by another program: exclusively, or under an advisory lock.
+    ASSERT_EQ(0, ioctl(held.portFd(), TIOCEXCL));
+    ASSERT_EQ(0, flock(locked.portFd(), LOCK_EX));
+    const std::string profile = "/tmp/vpihost-refusal-" + std::to_string(getpid()) + ".ini";
+    const struct {
+        std::string device;
+        const char* message;
+    } cases[] = {
+        {closed.path, ": on Debian the user must be in the group dialout (sudo adduser $USER dialout"},
+        {held.path, " is in use by another program\n"},
+        {locked.path, " is in use by another program\n"},
+    };
+    for (const auto& c : cases) {
+        AsUser user(m_program, {"--profile", profile, "--device", c.device, "--quiet"});
+        ChildProcess run(user.path, user.args);
+        EXPECT_EQ(5, run.Wait()) << run.Err();
+        EXPECT_NE(std::string::npos, run.Err().find(c.device)) << run.Err();
+        EXPECT_NE(std::string::npos, run.Err().find(c.message)) << run.Err();
+        EXPECT_EQ(1u, Lines(run.Err())) << run.Err();
+    }
+    std::remove(profile.c_str());  // written only when a refusal was missed
 }
 
 struct ErrorCase {
     std::vector<std::string> args;
     int exitCode;
-    const char* message;
+    std::string message;
 };
 
 TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
     const std::string noEntryPoints = BesideTestProgram("libvpihost_no_entry_points.so");
+    // Module paths that are no module file: a FIFO, a loop of links, and the
+    // module built for another processor (its ELF machine changed).
+    const std::string fifo = m_dir + "/fifo.vpl", loop = m_dir + "/loop.vpl", foreign = m_dir + "/foreign.vpl";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    ASSERT_EQ(0, symlink(loop.c_str(), loop.c_str()));
+    std::string module = ReadWholeFile(BesideTestProgram("NMEATavelo.vpl"));
+    ASSERT_GT(module.size(), 20u);
+    module[18] = 0x28;  // EM_ARM
+    module[19] = 0;
+    std::ofstream(foreign, std::ios::binary) << module;
+    const std::string unwritable = m_dir + "/no-such-folder/t";
     const std::vector<ErrorCase> cases = {
+        {{"--module", m_dir}, 3, "the module path " + m_dir + " is a folder, not a module"},
+        {{"--module", fifo}, 3, "is a named pipe (FIFO), not a module"},
+        {{"--module", loop}, 3, "is a loop of symbolic links"},
+        {{"--module", foreign}, 3, ": it is not a module for this system (another file format or processor type)"},
+        {{"--device", kFixture}, 5, kFixture + " is not a serial device (not a tty)"},
+        {{"--replay", kFixture, "--gpx", unwritable}, 1,
+         "cannot write the GPX file " + unwritable + ": No such file or directory"},
+        {{"--replay", kFixture, "--svg", m_dir}, 1, "cannot write the picture " + m_dir + ": it is a folder"},
+        {{"--replay", kFixture, "--log", unwritable}, 1, "cannot write the log " + unwritable + ": No such file"},
         {{"--module", m_dir + "/missing.vpl"}, 3, "module not found: "},
         {{"--module", BesideTestProgram("libPluginIf.so")}, 3, "has no version-requirement marker"},
         {{"--module", noEntryPoints}, 3, "does not export Load"},
         {{"--module", BesideTestProgram("libvpihost_overrun.so")}, 3, "Init wrote past the end of the 280-byte"},
         {{"--host-version", "7419"}, 4, "needs host version 7420 or later; this host is 7419"},
-        {{"--device", m_dir + "/no-such-tty"}, 5, "cannot open the device"},
+        {{"--device", m_dir + "/no-such-tty"}, 5, "there is no device "},
         {{"--replay", m_dir + "/no-such.log"}, 5, "cannot open the replay"},
         {{"--port", "9"}, 2, "--port needs 1, 2, 3 or 4"},
         {{"--simulate", "nmea", "--replay", kFixture}, 2, "choose one of"},
@@ -230,6 +501,14 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
     }
 }
 
+TEST_F(VpihostRun, VersionIsOneLineOnStdout) {
+    for (const char* option : {"--version", "-V"}) {
+        ChildProcess run(m_program, {option});
+        EXPECT_EQ(0, run.Wait());
+        EXPECT_EQ("vpihost 1.0.5\n", run.Out());
+    }
+}
+
 TEST_F(VpihostRun, SecondRunOnTheSameDeviceIsToldItIsInUse) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -237,9 +516,9 @@ TEST_F(VpihostRun, SecondRunOnTheSameDeviceIsToldItIsInUse) {
     ASSERT_EQ(0, unlockpt(master));
     const std::string device = ptsname(master);
     ChildProcess first(m_program, With({"--device", device, "--duration", "20"}));
-    for (int i = 0; i < 500 && first.Err().find("reading from") == std::string::npos; ++i)
+    for (int i = 0; i < 500 && first.Err().find("reading COM") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_NE(std::string::npos, first.Err().find("reading from")) << first.Err();
+    ASSERT_NE(std::string::npos, first.Err().find("reading COM")) << first.Err();
 
     ChildProcess second(m_program, With({"--device", device, "--quiet"}));
     EXPECT_EQ(5, second.Wait());
@@ -254,9 +533,9 @@ TEST_F(VpihostRun, AboutShowsTheBoxAndClosesAgain) {
     ASSERT_EQ(0, run.Wait()) << run.Err();
     std::string err = run.Err();
     EXPECT_NE(std::string::npos,
-              err.find("Init: \"NMEA Driver for Tavelo プラグイン\" version 1.0.5, record size 280"));
-    EXPECT_NE(std::string::npos, err.find("Load: menu item \"NMEA for Tavelo\" at place 1831"));
-    EXPECT_NE(std::string::npos, err.find("Load: command hook of kind 4"));
+              err.find("plug-in \"NMEA Driver for Tavelo プラグイン\" version 1.0.5\n"));
+    EXPECT_NE(std::string::npos, err.find("it adds \"NMEA for Tavelo\" to the GPS menu\n"));
+    EXPECT_NE(std::string::npos, err.find("it listens to the host's commands (GPS stop)\n"));
     EXPECT_NE(std::string::npos, err.find("message box: NMEA Driver for Tavelo プラグイン for VESTRAND / Ver 1.0.5"));
     EXPECT_EQ("", run.Out());
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "Track.h"
 
@@ -50,10 +51,49 @@ TEST(Gpx, PointsWithUtcTimesWhenTheDateIsKnown) {
     track.Add(Fix(-35.66872333333334, -139.7427966666667, "123520", "940323"));
     std::string gpx = GpxDocument(track, true);
     EXPECT_NE(std::string::npos, gpx.find("<gpx version=\"1.1\""));
-    EXPECT_NE(std::string::npos, gpx.find("<trkpt lat=\"35.681236\" lon=\"139.767125\"><ele>40.5</ele></trkpt>"));
+    // The first point came before the sentence with the date: it takes the next point's date.
+    EXPECT_NE(std::string::npos, gpx.find("<trkpt lat=\"35.681236\" lon=\"139.767125\"><ele>40.5</ele>"
+                                          "<time>1994-03-23T12:35:19Z</time></trkpt>"));
     EXPECT_NE(std::string::npos, gpx.find("<trkpt lat=\"-35.66872333333334\" lon=\"-139.7427966666667\"><ele>40.5</ele>"
                                           "<time>1994-03-23T12:35:20Z</time></trkpt>"));
     EXPECT_EQ(0u, Count(GpxDocument(track, false), "<time>")) << "local times are not UTC";
+}
+
+TEST(Gpx, LeavesOutUnknownAltitudesWrapsLongitude180AndDatesEarlierPoints) {
+    struct Point {
+        double lat, lon, alt;
+        const char* time;
+        const char* date;
+    };
+    struct Case {
+        std::vector<Point> points;
+        const char* trkpts;
+    };
+    const Case cases[] = {
+        // A Sony receiver sends no altitude and no date.
+        {{{35.1, 139.1, 0, "120001", ""}}, "<trkpt lat=\"35.1\" lon=\"139.1\"></trkpt>"},
+        // Altitude 0 until the first sentence that carries one.
+        {{{35.1, 139.1, 0, "120001", ""}, {35.2, 139.2, 12.5, "120002", ""}, {35.3, 139.3, 0, "120003", ""}},
+         "<trkpt lat=\"35.1\" lon=\"139.1\"></trkpt><trkpt lat=\"35.2\" lon=\"139.2\"><ele>12.5</ele></trkpt>"
+         "<trkpt lat=\"35.3\" lon=\"139.3\"><ele>0</ele></trkpt>"},
+        {{{-10, 180, 0, "120001", ""}}, "<trkpt lat=\"-10\" lon=\"-180\"></trkpt>"},
+        // The date arrives after midnight: the point before it is the day before.
+        {{{35.1, 139.1, 0, "235959", ""}, {35.2, 139.2, 0, "000000", "000101"}},
+         "<trkpt lat=\"35.1\" lon=\"139.1\"><time>1999-12-31T23:59:59Z</time></trkpt>"
+         "<trkpt lat=\"35.2\" lon=\"139.2\"><time>2000-01-01T00:00:00Z</time></trkpt>"},
+    };
+    for (const Case& c : cases) {
+        Track track;
+        for (const Point& p : c.points) {
+            tagGPSNAVIINFO info = Fix(p.lat, p.lon, p.time, p.date);
+            info.dAltitude = p.alt;
+            track.Add(info);
+        }
+        std::string gpx = GpxDocument(track, true), trkpts;
+        for (size_t at = gpx.find("<trkpt"); at != std::string::npos; at = gpx.find("<trkpt", at + 1))
+            trkpts += gpx.substr(at, gpx.find("</trkpt>", at) + 8 - at);
+        EXPECT_EQ(c.trkpts, trkpts);
+    }
 }
 
 TEST(Svg, DrawsThePathStartEndAndAScaleBar) {

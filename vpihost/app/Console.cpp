@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "ProgressLine.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -23,6 +25,7 @@ void Status(const std::string& line) {
 }
 
 void ErrorLine(const std::string& line) {
+    ClearProgressLine();
     fprintf(stderr, "vpihost: %s\n", line.c_str());
     fflush(stderr);
 }

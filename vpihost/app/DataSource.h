@@ -21,9 +21,9 @@ public:
     DataSource& operator=(const DataSource&) = delete;
 
     // Before the start dialog: opens the device or the log and maps the
-    // ports. port is the one the dialog will open (1..4); sony chooses the
-    // replay's default pace (9600 rather than 4800 baud). False with a
-    // one-line reason.
+    // ports; starts the --log recording. port is the one the dialog will
+    // open (1..4); sony chooses the replay's default pace (9600 rather than
+    // 4800 baud). False with a one-line reason.
     bool Prepare(const Options& options, int port, bool sony, std::string* error);
 
     // Once the link runs: starts the simulator or the replay.
@@ -33,10 +33,17 @@ public:
     bool Finished() const;
     // What went wrong while running; empty while all is well.
     std::string Failure() const;
+    // The --device has gone (hung up, failed, or its path vanished): the
+    // one line that says so; empty while it is there.
+    std::string DeviceGone() const;
+    // After DeviceGone: true once the device can be opened again.
+    bool DeviceBack();
     // One short progress text for a replay; empty for other sources.
     std::string Progress() const;
     // What stands behind the ports, for the status line.
     std::string Description() const;
+    // The line speed the device runs at now, 0 when it cannot be told.
+    int LineSpeed() const;
 
     void Stop();
 

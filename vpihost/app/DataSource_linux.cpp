@@ -1,13 +1,19 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 #include <win32_control.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "DataSource.h"
+#include "LineSpeed.h"
 #include "PseudoTerminal.h"
 #include "ReplayWriter.h"
 #include "Sentences.h"
@@ -33,6 +39,66 @@ void MapPorts(const char* path) {
     for (const char* name : kPortNames) W32MapComPort(name, path);
 }
 
+// Opens a serial device to watch it (it is never read here), or says in
+// the user's terms why it cannot be opened.
+int OpenDevice(const std::string& path, std::string* error) {
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        if (e == ENOENT) {
+            *error = "there is no device " + path + " (is the receiver plugged in? dmesg names its device)";
+        } else if (e == EACCES || e == EPERM) {
+            *error = "no permission to open " + path + " (" + strerror(e) +
+                     "): on Debian the user must be in the group dialout (sudo adduser $USER dialout, then log in "
+                     "again)";
+        } else if (e == EBUSY) {
+            *error = path + " is in use by another program";
+        } else if (e == ENXIO || e == ENODEV || e == EIO) {
+            *error = "the device " + path + " does not answer (" + strerror(e) + "): is there hardware behind it?";
+        } else {
+            *error = "cannot open the device " + path + ": " + strerror(e);
+        }
+        return -1;
+    }
+    termios tio;
+    if (tcgetattr(fd, &tio) != 0) {
+        close(fd);
+        *error = path + " is not a serial device (not a tty)";
+        return -1;
+    }
+    // A program that holds the device with an advisory lock has it too.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        close(fd);
+        *error = path + " is in use by another program";
+        return -1;
+    }
+    flock(fd, LOCK_UN);
+    return fd;
+}
+
+// The --log file: what the plug-in read, appended on the reading thread.
+struct LogSink {
+    int fd = -1;
+    std::atomic<bool> failed{false};
+    std::atomic<int> error{0};
+};
+
+void TapToLog(void* context, int, const void* bytes, size_t size) {
+    auto* log = static_cast<LogSink*>(context);
+    const char* at = static_cast<const char*>(bytes);
+    while (size > 0 && !log->failed.load()) {
+        ssize_t n = write(log->fd, at, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            log->error = n < 0 ? errno : EIO;
+            log->failed = true;
+            return;
+        }
+        at += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
 }  // namespace
 
 struct DataSource::Impl {
@@ -42,12 +108,22 @@ struct DataSource::Impl {
     PseudoTerminal pty;
     std::unique_ptr<vpisim::Simulator> simulator;
     std::unique_ptr<ReplayWriter> replay;
+    // --device: a descriptor kept open to notice a hang-up, and the device
+    // number to notice another device under the same path.
+    int watchFd = -1;
+    dev_t watchDevice = 0;
+    LogSink log;
 
     ~Impl() {
         // Writers first: they use the pseudo-terminal.
         replay.reset();
         simulator.reset();
         MapPorts(nullptr);
+        if (log.fd >= 0) {
+            W32SetSerialTap(nullptr, nullptr);
+            close(log.fd);
+        }
+        if (watchFd >= 0) close(watchFd);
     }
 
     bool OpenPty(std::string* error) {
@@ -55,7 +131,21 @@ struct DataSource::Impl {
         MapPorts(pty.portPath().c_str());
         return true;
     }
+
+    bool Watch(std::string* error) {
+        int fd = OpenDevice(options.device, error);
+        struct stat st;
+        if (fd < 0 || fstat(fd, &st) != 0) {
+            if (fd >= 0) close(fd);
+            return false;
+        }
+        if (watchFd >= 0) close(watchFd);
+        watchFd = fd;
+        watchDevice = st.st_rdev;
+        return true;
+    }
 };
+
 
 DataSource::DataSource() : m(new Impl) {}
 DataSource::~DataSource() = default;
@@ -63,23 +153,18 @@ DataSource::~DataSource() = default;
 bool DataSource::Prepare(const Options& o, int, bool sony, std::string* error) {
     m->options = o;
     m->sony = sony;
+    if (!o.logPath.empty()) {
+        m->log.fd = open(o.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (m->log.fd < 0) {
+            *error = "cannot write the log " + o.logPath + ": " + strerror(errno);
+            return false;
+        }
+        W32SetSerialTap(&TapToLog, &m->log);
+    }
     if (!o.device.empty()) {
-        // Tried here once, so that a missing or busy device is one clear
-        // line rather than the dialog's refusal.
-        int fd = open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        // A port that another program holds: its exclusive mode refuses the
-        // open, or its lock (which every opener through the stand-in takes)
-        // is taken.
-        if ((fd < 0 && errno == EBUSY) || (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)) {
-            if (fd >= 0) close(fd);
-            *error = o.device + " is in use by another program";
-            return false;
-        }
-        if (fd < 0) {
-            *error = "cannot open the device " + o.device + ": " + strerror(errno);
-            return false;
-        }
-        close(fd);
+        // Opened here first, so that a missing or busy device is one clear
+        // line rather than the dialog's refusal; kept open to watch it.
+        if (!m->Watch(error)) return false;
         MapPorts(o.device.c_str());
         m->description = o.device;
         return true;
@@ -111,9 +196,15 @@ bool DataSource::Start(std::string*) {
     if (m->replay) {
         const Options& o = m->options;
         int baud = o.fast ? 0 : o.baud > 0 ? o.baud : m->sony ? vpisim::kSonyBaud : vpisim::kNmeaBaud;
-        // Counted from here: only what the running link reads.
-        unsigned long long baseline = BytesReadAtPorts();
-        m->replay->Start(m->pty.deviceFd(), baud, [baseline] { return BytesReadAtPorts() - baseline; });
+        // Counted from here: only what the running link reads. The wait
+        // wakes at each read, so that a file dense in sentence starts goes
+        // at the reader's pace.
+        unsigned long long baseline = W32WaitSerialBytesRead(0, 0);
+        m->replay->Start(
+            m->pty.deviceFd(), baud, [baseline] { return W32WaitSerialBytesRead(0, 0) - baseline; },
+            [baseline](unsigned long long than, int timeoutMs) {
+                return W32WaitSerialBytesRead(baseline + than, static_cast<DWORD>(timeoutMs)) - baseline;
+            });
     }
     return true;
 }
@@ -121,14 +212,37 @@ bool DataSource::Start(std::string*) {
 bool DataSource::Finished() const { return m->replay && m->replay->Done(); }
 
 std::string DataSource::Failure() const {
+    if (m->log.failed.load()) return "cannot write the log " + m->options.logPath + ": " + strerror(m->log.error.load());
     if (m->simulator) return m->simulator->Error();
     if (m->replay) return m->replay->Failure();
     return std::string();
 }
 
+std::string DataSource::DeviceGone() const {
+    if (m->watchFd < 0) return std::string();
+    pollfd p{m->watchFd, 0, 0};
+    const bool hungUp = poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    struct stat st;
+    const bool vanished = stat(m->options.device.c_str(), &st) != 0 || st.st_rdev != m->watchDevice;
+    if (!hungUp && !vanished) return std::string();
+    return "the receiver at " + m->options.device + " is gone";
+}
+
+bool DataSource::DeviceBack() {
+    std::string error;
+    if (!m->Watch(&error)) return false;
+    pollfd p{m->watchFd, 0, 0};
+    return !(poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
+}
+
 std::string DataSource::Progress() const { return m->replay ? m->replay->Progress() : std::string(); }
 
 std::string DataSource::Description() const { return m->description; }
+
+int DataSource::LineSpeed() const {
+    int fd = m->watchFd >= 0 ? m->watchFd : m->pty.portFd();
+    return fd < 0 ? 0 : LineSpeedOf(fd);
+}
 
 void DataSource::Stop() {
     if (m->replay) m->replay->Stop();

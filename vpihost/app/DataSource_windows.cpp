@@ -90,8 +90,11 @@ bool DataSource::Prepare(const Options& o, int port, bool, std::string* error) {
 bool DataSource::Start(std::string*) { return true; }
 bool DataSource::Finished() const { return false; }
 std::string DataSource::Failure() const { return std::string(); }
+std::string DataSource::DeviceGone() const { return std::string(); }
+bool DataSource::DeviceBack() { return false; }
 std::string DataSource::Progress() const { return std::string(); }
 std::string DataSource::Description() const { return m->description; }
+int DataSource::LineSpeed() const { return 0; }
 void DataSource::Stop() {}
 
 }  // namespace vpihost

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "FixFormat.h"
+#include "ProgressLine.h"
 
 namespace vpihost {
 
@@ -11,17 +12,26 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
     tagGPSNAVIINFO copy;
     memcpy(&copy, &info, sizeof copy);
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::string line = m_json ? JsonLine(copy, m_count) : HumanLine(copy, m_count);
-    ++m_count;
-    line += '\n';
-    fputs(line.c_str(), m_out);
-    fflush(m_out);
     m_track.Add(copy);
+    if (copy.dLatitude != 0 || copy.dLongitude != 0) ++m_positions;
+    std::string line = m_format == Format::kText   ? HumanLine(copy, m_count)
+                       : m_format == Format::kJson ? JsonLine(copy, m_count)
+                                                   : TpvLine(copy, m_timesAreUtc, m_track.altitudeKnown());
+    ++m_count;
+    if (m_outputFailed.load()) return;
+    line += '\n';
+    ClearProgressLine();
+    if (fputs(line.c_str(), m_out) < 0 || fflush(m_out) != 0) m_outputFailed = true;
 }
 
 long FixPrinter::Count() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_count;
+}
+
+long FixPrinter::PositionCount() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_positions;
 }
 
 Track FixPrinter::TrackCopy() {

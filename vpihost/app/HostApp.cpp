@@ -35,7 +35,8 @@ int HostApp::WriteProfileInt(unsigned int nPluginId, const char* pszKey, int nVa
     if (!pszKey) return 0;
     std::string error;
     if (!m_profile->SetInt(nPluginId, pszKey, nValue, &error)) {
-        ErrorLine(error);
+        // The module writes its six settings in a row: one line says why.
+        if (!m_profileFailed.exchange(true)) ErrorLine(error);
         return 0;
     }
     return 1;
@@ -52,9 +53,10 @@ void HostApp::GetViewOptions(unsigned int, tagVIEWOPTIONS* pOptions) {
 
 int HostApp::InitGpsNavi(unsigned int, VPI_CALLBACK) { return 1; }
 
-void HostApp::StartGpsNavi(int bCentering, int b3DView, int bRecord, int nMode) {
-    Status(std::string("navigation started: centre ") + OnOff(bCentering) + ", 3D " + OnOff(b3DView) + ", record " +
-           OnOff(bRecord) + ", mode " + std::to_string(nMode));
+void HostApp::StartGpsNavi(int bCentering, int b3DView, int bRecord, int) {
+    // The fourth argument is the host's own business (always 1): not shown.
+    Status(std::string("navigation started: centre the map ") + OnOff(bCentering) + ", 3D view " + OnOff(b3DView) +
+           ", record the track " + OnOff(bRecord));
     ++m_starts;
     m_running = true;
 }

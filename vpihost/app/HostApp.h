@@ -46,6 +46,8 @@ public:
     std::vector<Hook> Hooks();
     bool NavigationRunning() const { return m_running.load(); }
     int NavigationStarts() const { return m_starts.load(); }
+    // A profile write failed during the run (said once, when it first did).
+    bool ProfileFailed() const { return m_profileFailed.load(); }
 
     static constexpr unsigned int kView = 1;
 
@@ -59,6 +61,7 @@ private:
     std::vector<Hook> m_hooks;
     std::atomic<bool> m_running{false};
     std::atomic<int> m_starts{0};
+    std::atomic<bool> m_profileFailed{false};
 };
 
 }  // namespace vpihost

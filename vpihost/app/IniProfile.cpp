@@ -1,5 +1,9 @@
 #include "IniProfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +12,14 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace vpihost {
 
@@ -29,6 +41,44 @@ bool ToInt(const std::string& text, int* out) {
     *out = static_cast<int>(value);
     return true;
 }
+
+// The file a path names, through any symbolic links; false for a loop.
+bool ResolveLinks(std::filesystem::path path, std::filesystem::path* target) {
+    namespace fs = std::filesystem;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(path, ec)) {
+            *target = path;
+            return true;
+        }
+        fs::path next = fs::read_symlink(path, ec);
+        if (ec) return false;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return false;
+}
+
+#ifdef _WIN32
+int OpenNew(const std::string& path) {
+    return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int WriteSome(int fd, const char* data, size_t size) { return _write(fd, data, static_cast<unsigned>(size)); }
+int CloseFile(int fd) { return _close(fd); }
+int ProcessId() { return _getpid(); }
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    errno = EACCES;
+    return false;
+}
+#else
+int OpenNew(const std::string& path) { return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
+int WriteSome(int fd, const char* data, size_t size) { return static_cast<int>(write(fd, data, size)); }
+int CloseFile(int fd) { return close(fd); }
+int ProcessId() { return static_cast<int>(getpid()); }
+bool ReplaceFile(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+#endif
+
+std::atomic<unsigned> g_temporaryCount{0};
 
 }  // namespace
 
@@ -56,19 +106,29 @@ bool IniProfile::Load(const std::string& path, std::string* error) {
     }
     std::ostringstream text;
     text << in.rdbuf();
-    Parse(text.str());
+    if (!Parse(text.str())) {
+        m_lines.clear();
+        *error = "the profile " + path + " has more than " + std::to_string(kMaxLines) + " lines";
+        return false;
+    }
     return true;
 }
 
-void IniProfile::Parse(const std::string& text) {
+bool IniProfile::Parse(const std::string& text) {
     std::string section;
     size_t start = 0;
+    size_t crlfLines = 0;
     while (start < text.size()) {
+        if (m_lines.size() >= kMaxLines) return false;
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         Line line;
         line.text = text.substr(start, end - start);
-        if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+        if (!line.text.empty() && line.text.back() == '\r') {
+            line.text.pop_back();
+            line.crlf = true;
+            ++crlfLines;
+        }
         start = end + 1;
 
         std::string trimmed = Trim(line.text);
@@ -84,6 +144,8 @@ void IniProfile::Parse(const std::string& text) {
         line.section = section;
         m_lines.push_back(line);
     }
+    m_crlf = crlfLines * 2 > m_lines.size();
+    return true;
 }
 
 int IniProfile::Find(const std::string& section, const std::string& key) const {
@@ -132,16 +194,19 @@ bool IniProfile::SetInt(unsigned int pluginId, const std::string& key, int value
         if (!sectionFound) {
             if (!m_lines.empty() && (!m_lines.back().key.empty() || !Trim(m_lines.back().text).empty())) {
                 Line blank;
+                blank.crlf = m_crlf;
                 blank.section = m_lines.back().section;
                 m_lines.push_back(blank);
             }
             Line header;
+            header.crlf = m_crlf;
             header.text = "[" + section + "]";
             header.section = section;
             m_lines.push_back(header);
             insertAt = m_lines.size();
         }
         Line line;
+        line.crlf = m_crlf;
         line.section = section;
         line.key = key;
         line.value = std::to_string(value);
@@ -155,7 +220,7 @@ std::string IniProfile::Text() const {
     std::string text;
     for (const Line& line : m_lines) {
         text += line.changed ? line.key + "=" + line.value : line.text;
-        text += '\n';
+        text += line.crlf ? "\r\n" : "\n";
     }
     return text;
 }
@@ -163,24 +228,50 @@ std::string IniProfile::Text() const {
 bool IniProfile::Save(std::string* error) const {
     if (m_path.empty()) return true;
     namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path path(m_path);
-    if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
-    const std::string temporary = m_path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << Text();
-        out.flush();
-        if (!out) {
-            *error = "cannot write the profile " + m_path;
-            return false;
-        }
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        *error = "cannot write the profile " + m_path;
+    auto fail = [&](int code) {
+        *error = "cannot write the profile " + m_path + ": " + strerror(code ? code : EIO);
         return false;
+    };
+    fs::path target;
+    if (!ResolveLinks(m_path, &target)) return fail(ELOOP);
+    std::error_code ec;
+    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+
+    // A name of this write's own, in the target's folder, so that the
+    // rename stays within one file system.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(ProcessId()) +
+                                             "-" + std::to_string(g_temporaryCount++) + ".tmp"))
+                        .string();
+        fd = OpenNew(temporary);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return fail(errno);
+#ifndef _WIN32
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && fchmod(fd, st.st_mode & 07777) != 0) {
+        int code = errno;
+        CloseFile(fd);
+        remove(temporary.c_str());
+        return fail(code);
+    }
+#endif
+    const std::string text = Text();
+    size_t done = 0;
+    while (done < text.size()) {
+        int n = WriteSome(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    int code = done == text.size() ? 0 : (errno ? errno : EIO);
+    if (CloseFile(fd) != 0 && code == 0) code = errno;
+    if (code == 0 && !ReplaceFile(temporary, target.string())) code = errno;
+    if (code != 0) {
+        remove(temporary.c_str());
+        return fail(code);
     }
     return true;
 }

@@ -20,9 +20,13 @@ public:
     int GetInt(unsigned int pluginId, const std::string& key, int nDefault) const;
     bool Has(unsigned int pluginId, const std::string& key) const;
 
-    // Stores the value and writes the whole file (through a temporary file,
-    // so a crash never leaves half a profile). False with a reason when the
-    // file cannot be written; the value is kept in memory either way.
+    // Stores the value and writes the whole file: through a temporary file
+    // of a name of its own beside it, renamed over it, so that a crash never
+    // leaves half a profile and two programs never share the temporary
+    // file. A symbolic link is written through to its target, whose mode is
+    // kept; the file's line ends (LF or CR LF) are kept. False with a reason
+    // when the file cannot be written (no temporary file is left then); the
+    // value is kept in memory either way.
     bool SetInt(unsigned int pluginId, const std::string& key, int value, std::string* error);
 
     // The file's text as it would be written.
@@ -31,24 +35,29 @@ public:
 
     static std::string SectionName(unsigned int pluginId);
 
-    // Largest profile file read.
+    // Largest profile file read, and most lines: the memory a line takes
+    // is far more than its bytes.
     static constexpr size_t kMaxFileSize = 1 << 20;
+    static constexpr size_t kMaxLines = 10000;
 
 private:
     struct Line {
         std::string text;     // as read, for lines we do not own
+        bool crlf = false;    // ended in CR LF
         std::string section;  // the section the line stands in
         std::string key;      // empty: not a key line
         std::string value;
         bool changed = false;
     };
 
-    void Parse(const std::string& text);
+    // False when the text has more than kMaxLines lines.
+    bool Parse(const std::string& text);
     // Index of the key's line, -1 when absent.
     int Find(const std::string& section, const std::string& key) const;
     bool Save(std::string* error) const;
 
     std::string m_path;
+    bool m_crlf = false;  // most lines end in CR LF: new lines do too
     std::vector<Line> m_lines;
     mutable std::mutex m_mutex;
 };

@@ -62,24 +62,44 @@ const char* UsageText() {
            "  --no-any-talker      only $GP sentences again (the module's default); stored\n"
            "Data source:\n"
            "  --device PATH        serial device behind the COM port (Linux, Wine)\n"
+           "  --wait-for-device    when the device goes away, wait for it and start again\n"
            "  --simulate nmea|sony a simulated receiver on a pseudo-terminal (Linux)\n"
            "  --sim-speed KMH      the simulated car's speed (default 40)\n"
            "  --replay FILE        a recorded log written into a pseudo-terminal (Linux)\n"
            "  --fast               replay as fast as the plug-in reads, not at the baud rate\n"
            "  --duration SECONDS   stop after this long (default: Ctrl-C, or the replay's end)\n"
            "Output:\n"
-           "  --json               one JSON object per fix instead of a text line\n"
+           "  --json               one JSON object per record (the record's own members)\n"
+           "  --json=tpv           one TPV object per record, as the Linux GPS tools write\n"
            "  --gpx FILE           write the track as GPX\n"
            "  --svg FILE           write a picture of the track\n"
+           "  --log FILE           record the raw bytes the plug-in read, for --replay\n"
            "  --quiet              no progress or status lines on stderr\n"
-           "  --help               this text\n";
+           "  --version, -V        vpihost's version\n"
+           "  --help               this text\n"
+           "Options that take a value also take it as --option=value.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
     *o = Options();
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+        // "--name=value" is "--name value".
+        std::string arg = args[i];
+        bool inlineGiven = false;
+        std::string inlineValue;
+        size_t eq = arg.find('=');
+        if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            inlineGiven = true;
+            inlineValue = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        bool valueTaken = false;
         auto value = [&](std::string* out) {
+            valueTaken = true;
+            if (inlineGiven) {
+                *out = inlineValue;
+                return true;
+            }
             if (i + 1 >= args.size()) {
                 *error = arg + " needs a value";
                 return false;
@@ -88,6 +108,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string*
             return true;
         };
         std::string v;
+        if (arg == "--json" && inlineGiven) {
+            if (inlineValue != "tpv") {
+                *error = "--json takes no value or =tpv, not '" + inlineValue + "'";
+                return false;
+            }
+            o->json = o->tpv = true;
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             o->help = true;
         } else if (arg == "--module") {
@@ -163,8 +191,18 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string*
             }
         } else if (arg == "--about") {
             o->about = true;
+        } else if (arg == "--version" || arg == "-V") {
+            o->version = true;
+        } else if (arg == "--wait-for-device") {
+            o->waitForDevice = true;
+        } else if (arg == "--log") {
+            if (!value(&o->logPath)) return false;
         } else {
             *error = "unknown option '" + arg + "' (see --help)";
+            return false;
+        }
+        if (inlineGiven && !valueTaken) {
+            *error = arg + " takes no value";
             return false;
         }
     }
@@ -176,6 +214,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string*
     }
     if (o->fast && o->replay.empty()) {
         *error = "--fast only applies to --replay";
+        return false;
+    }
+    if (o->waitForDevice && o->device.empty()) {
+        *error = "--wait-for-device only applies to --device";
         return false;
     }
     if (o->simSpeedKmh > 0 && o->simulate == Receiver::kUnset) {

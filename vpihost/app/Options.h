@@ -27,12 +27,16 @@ struct Options {
     std::string replay;
     bool fast = false;
     bool json = false;
+    bool tpv = false;  // --json=tpv: the TPV objects of the Linux GPS tools
     std::string gpx;
     std::string svg;
     bool quiet = false;
     double duration = 0;  // seconds, 0: until stopped
     bool about = false;
     bool help = false;
+    bool version = false;
+    bool waitForDevice = false;  // wait for an unplugged --device to come back
+    std::string logPath;         // --log: the raw bytes the plug-in read
 };
 
 // Parses argv[1..]; on a bad command line returns false with a one-line

@@ -12,10 +12,24 @@
 
 namespace vpihost {
 
-ProgressLine::ProgressLine(bool enabled) : m_enabled(enabled), m_terminal(isatty(fileno(stderr)) != 0) {}
+namespace {
+std::mutex g_activeMutex;
+ProgressLine* g_active = nullptr;
+}  // namespace
+
+ProgressLine::ProgressLine(bool enabled) : m_enabled(enabled), m_terminal(isatty(fileno(stderr)) != 0) {
+    std::lock_guard<std::mutex> lock(g_activeMutex);
+    g_active = this;
+}
+
+ProgressLine::~ProgressLine() {
+    std::lock_guard<std::mutex> lock(g_activeMutex);
+    if (g_active == this) g_active = nullptr;
+}
 
 void ProgressLine::Update(const std::string& text) {
-    if (!m_enabled || text.empty() || text == m_last) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_enabled || text.empty() || (text == m_last && (m_drawn || !m_terminal))) return;
     m_last = text;
     if (!m_terminal) return;
     std::string line = "\r" + text;
@@ -26,7 +40,17 @@ void ProgressLine::Update(const std::string& text) {
     m_drawn = true;
 }
 
+void ProgressLine::Clear() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_drawn) return;
+    fputs(("\r" + std::string(m_width, ' ') + "\r").c_str(), stderr);
+    fflush(stderr);
+    m_drawn = false;
+    m_width = 0;
+}
+
 void ProgressLine::Finish() {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_enabled || m_last.empty()) return;
     if (m_terminal) {
         if (m_drawn) fputs("\n", stderr);
@@ -36,6 +60,11 @@ void ProgressLine::Finish() {
     fflush(stderr);
     m_drawn = false;
     m_last.clear();
+}
+
+void ClearProgressLine() {
+    std::lock_guard<std::mutex> lock(g_activeMutex);
+    if (g_active) g_active->Clear();
 }
 
 }  // namespace vpihost

@@ -1,7 +1,10 @@
 // A progress line on stderr: redrawn in place on a terminal; elsewhere only
-// the last state is written, once, so logs stay readable.
+// the last state is written, once, so logs stay readable. Records and
+// status lines clear it first (ClearProgressLine), so that they never run
+// into it; the next update draws it again.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 namespace vpihost {
@@ -9,15 +12,25 @@ namespace vpihost {
 class ProgressLine {
 public:
     explicit ProgressLine(bool enabled);
+    ~ProgressLine();
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
     void Update(const std::string& text);
     void Finish();
+    // Takes the drawn line off the terminal.
+    void Clear();
 
 private:
+    std::mutex m_mutex;
     bool m_enabled;
     bool m_terminal;
     bool m_drawn = false;
     std::string m_last;
     size_t m_width = 0;
 };
+
+// Clears the progress line that is drawn now, if any; any thread.
+void ClearProgressLine();
 
 }  // namespace vpihost

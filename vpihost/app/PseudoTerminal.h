@@ -18,6 +18,7 @@ public:
 
     bool Open(std::string* error);
     int deviceFd() const { return m_device; }
+    int portFd() const { return m_port; }
     const std::string& portPath() const { return m_path; }
 
 private:

@@ -26,9 +26,10 @@ bool ReplayWriter::Open(const std::string& path, std::string* error) {
     return true;
 }
 
-void ReplayWriter::Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken) {
+void ReplayWriter::Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
+                         vpisim::LineWriter::WaitTaken waitTaken) {
     if (m_fd < 0 || m_thread.joinable()) return;
-    m_thread = std::thread([this, deviceFd, baud, bytesTaken] { Run(deviceFd, baud, bytesTaken); });
+    m_thread = std::thread([this, deviceFd, baud, bytesTaken, waitTaken] { Run(deviceFd, baud, bytesTaken, waitTaken); });
 }
 
 void ReplayWriter::Stop() {
@@ -54,8 +55,10 @@ std::string ReplayWriter::Progress() const {
     return text;
 }
 
-void ReplayWriter::Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken) {
+void ReplayWriter::Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
+                       vpisim::LineWriter::WaitTaken waitTaken) {
     vpisim::LineWriter writer(deviceFd, baud, std::move(bytesTaken), &m_stop);
+    writer.waitTaken = std::move(waitTaken);
     char buffer[1024];  // small, so that the progress line moves
     for (;;) {
         ssize_t n = read(m_fd, buffer, sizeof buffer);

@@ -23,7 +23,8 @@ public:
     // Opens the log; false with a reason for a missing or non-regular file.
     bool Open(const std::string& path, std::string* error);
 
-    void Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken);
+    void Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
+               vpisim::LineWriter::WaitTaken waitTaken);
     void Stop();
 
     bool Done() const { return m_done.load(); }
@@ -32,7 +33,8 @@ public:
     std::string Progress() const;
 
 private:
-    void Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken);
+    void Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
+             vpisim::LineWriter::WaitTaken waitTaken);
     void Fail(const std::string& reason);
 
     int m_fd = -1;

@@ -12,20 +12,33 @@ namespace vpihost {
 
 namespace {
 std::atomic<int> g_requests{0};
+std::atomic<int> g_first{0};  // the first request's signal or console event, plus one
+
+void Request(int what) {
+    int none = 0;
+    g_first.compare_exchange_strong(none, what + 1);
+    g_requests.fetch_add(1);
 }
+}  // namespace
 
 #ifdef _WIN32
 namespace {
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
-    return g_requests.fetch_add(1) == 0 ? TRUE : FALSE;  // FALSE: the default handler ends the process
+    if (g_requests.load() > 0) return FALSE;  // the default handler ends the process
+    Request(static_cast<int>(type));
+    return TRUE;
 }
 }  // namespace
 
 void InstallStopSignal() { SetConsoleCtrlHandler(&OnConsoleControl, TRUE); }
+
+std::string StopReason() {
+    return g_first.load() - 1 == CTRL_CLOSE_EVENT ? "the console was closed" : "interrupted";
+}
 #else
 namespace {
-void OnSignal(int) { g_requests.fetch_add(1); }
+void OnSignal(int signal) { Request(signal); }
 }  // namespace
 
 void InstallStopSignal() {
@@ -35,6 +48,19 @@ void InstallStopSignal() {
     action.sa_flags = SA_RESETHAND;  // the second signal takes the default way out
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+std::string StopReason() {
+    switch (g_first.load() - 1) {
+        case SIGHUP:
+            return "the terminal hung up";
+        case SIGTERM:
+            return "terminated";
+        default:
+            return "interrupted";
+    }
 }
 #endif
 

@@ -31,14 +31,50 @@ std::string Label(double x, double y, const char* text, const char* colour, doub
            text + "</text>\n";
 }
 
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+long DaysFromCivil(long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long>(doe) - 719468;
+}
+
+void CivilFromDays(long z, long* y, unsigned* m, unsigned* d) {
+    z += 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    *d = doy - (153 * mp + 2) / 5 + 1;
+    *m = mp < 10 ? mp + 3 : mp - 9;
+    *y = static_cast<long>(yoe) + era * 400 + (*m <= 2);
+}
+
+// "yyyy-mm-dd" of yymmdd moved by some days.
+std::string IsoDate(const std::string& yymmdd, long shiftDays) {
+    long yy = std::stol(yymmdd.substr(0, 2));
+    long y = yy >= 80 ? 1900 + yy : 2000 + yy;
+    unsigned m = static_cast<unsigned>(std::stoul(yymmdd.substr(2, 2)));
+    unsigned d = static_cast<unsigned>(std::stoul(yymmdd.substr(4, 2)));
+    CivilFromDays(DaysFromCivil(y, m, d) + shiftDays, &y, &m, &d);
+    char text[32];
+    snprintf(text, sizeof text, "%04ld-%02u-%02u", y, m, d);
+    return text;
+}
+
 }  // namespace
 
 void Track::Add(const tagGPSNAVIINFO& info) {
+    if (std::isfinite(info.dAltitude) && info.dAltitude != 0) m_altitudeSeen = true;
     if (m_points.size() >= kMaxPoints) return;
     if (!std::isfinite(info.dLatitude) || !std::isfinite(info.dLongitude)) return;
     if (std::fabs(info.dLatitude) > 90 || std::fabs(info.dLongitude) > 180) return;
     if (info.dLatitude == 0 && info.dLongitude == 0) return;
-    TrackPoint point{info.dLatitude, info.dLongitude, std::isfinite(info.dAltitude) ? info.dAltitude : 0,
+    const bool hasAltitude = m_altitudeSeen && std::isfinite(info.dAltitude);
+    TrackPoint point{info.dLatitude, info.dLongitude, hasAltitude ? info.dAltitude : 0, hasAltitude,
                      FieldText(info.szTime, sizeof info.szTime), FieldText(info.szDate, sizeof info.szDate)};
     if (point.time.empty()) return;
     if (!m_points.empty()) {
@@ -53,15 +89,30 @@ std::string GpxDocument(const Track& track, bool timesAreUtc) {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"vpihost\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
         "  <trk>\n    <name>vpihost track</name>\n    <trkseg>\n";
-    for (const TrackPoint& p : track.points()) {
-        gpx += "      <trkpt lat=\"" + ShortestDouble(p.latitude) + "\" lon=\"" + ShortestDouble(p.longitude) + "\">";
-        gpx += "<ele>" + ShortestDouble(p.altitude) + "</ele>";
-        if (timesAreUtc && SixDigits(p.time) && SixDigits(p.date)) {
-            int yy = std::stoi(p.date.substr(0, 2));
-            gpx += "<time>" + std::to_string(yy >= 80 ? 1900 + yy : 2000 + yy) + "-" + p.date.substr(2, 2) + "-" +
-                   p.date.substr(4, 2) + "T" + p.time.substr(0, 2) + ":" + p.time.substr(2, 2) + ":" +
-                   p.time.substr(4, 2) + "Z</time>";
+    const auto& points = track.points();
+    // Walked backwards, so that an undated point knows the next date.
+    std::vector<std::string> times(points.size());
+    std::string nextDate, nextTime;
+    for (size_t i = points.size(); i-- > 0;) {
+        const TrackPoint& p = points[i];
+        if (!SixDigits(p.time)) continue;
+        if (SixDigits(p.date)) {
+            nextDate = p.date;
+            nextTime = p.time;
         }
+        if (!timesAreUtc || nextDate.empty()) continue;
+        // Later in the day than the dated point that follows: the day before.
+        const long shift = p.date.empty() && p.time > nextTime ? -1 : 0;
+        times[i] = IsoDate(nextDate, shift) + "T" + p.time.substr(0, 2) + ":" + p.time.substr(2, 2) + ":" +
+                   p.time.substr(4, 2) + "Z";
+    }
+    for (size_t i = 0; i < points.size(); ++i) {
+        const TrackPoint& p = points[i];
+        // The schema's longitude runs from -180 up to but not including 180.
+        const double lon = p.longitude == 180 ? -180 : p.longitude;
+        gpx += "      <trkpt lat=\"" + ShortestDouble(p.latitude) + "\" lon=\"" + ShortestDouble(lon) + "\">";
+        if (p.hasAltitude) gpx += "<ele>" + ShortestDouble(p.altitude) + "</ele>";
+        if (!times[i].empty()) gpx += "<time>" + times[i] + "</time>";
         gpx += "</trkpt>\n";
     }
     gpx += "    </trkseg>\n  </trk>\n</gpx>\n";

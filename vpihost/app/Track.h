@@ -11,6 +11,7 @@ namespace vpihost {
 
 struct TrackPoint {
     double latitude, longitude, altitude;
+    bool hasAltitude;  // false until the receiver has sent an altitude
     std::string time;  // hhmmss, may be empty
     std::string date;  // yymmdd, may be empty
 };
@@ -21,15 +22,21 @@ public:
     // than 0/0) and it differs from the last point.
     void Add(const tagGPSNAVIINFO& info);
     const std::vector<TrackPoint>& points() const { return m_points; }
+    // The module's altitude stays 0 until a sentence carries one (never
+    // for Sony receivers): it counts as known from its first other value.
+    bool altitudeKnown() const { return m_altitudeSeen; }
 
     // A day of 1 Hz fixes with room to spare; later fixes are not kept.
     static constexpr size_t kMaxPoints = 200000;
 
 private:
     std::vector<TrackPoint> m_points;
+    bool m_altitudeSeen = false;
 };
 
-// GPX 1.1; times are given only when they are UTC and have a date.
+// GPX 1.1; times are given only when they are UTC and a date is known: a
+// point from before the first date (a position sentence ahead of the one
+// that carries the date) takes the date of the next dated point.
 std::string GpxDocument(const Track& track, bool timesAreUtc);
 
 // An SVG picture of the track: scaled to fit, start and end marked, a scale

@@ -30,8 +30,13 @@ bool LineWriter::WaitUntilTaken() {
     auto lastProgress = Clock::now();
     while (last < m_written) {
         if (Stopped()) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-        unsigned long long now = m_bytesTaken();
+        unsigned long long now;
+        if (waitTaken) {
+            now = waitTaken(last, 50);  // short enough to see a stop
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            now = m_bytesTaken();
+        }
         if (now != last) {
             last = now;
             lastProgress = Clock::now();

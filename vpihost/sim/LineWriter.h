@@ -18,6 +18,10 @@ public:
     // How many bytes the reader has taken from the line so far; empty when
     // it cannot be known (no holding back then).
     using BytesTaken = std::function<unsigned long long()>;
+    // Blocks until the reader has taken more than `than` bytes or timeoutMs
+    // has passed, and returns the count then. Without one the writer looks
+    // at BytesTaken in short sleeps.
+    using WaitTaken = std::function<unsigned long long(unsigned long long than, int timeoutMs)>;
 
     LineWriter(int deviceFd, int baud, BytesTaken bytesTaken, const std::atomic<bool>* stop);
 
@@ -33,6 +37,7 @@ public:
     const std::string& Error() const { return m_error; }
 
     double stallSeconds = 5.0;
+    WaitTaken waitTaken;
 
 private:
     bool Stopped() const { return m_stop && m_stop->load(); }

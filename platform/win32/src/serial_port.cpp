@@ -17,6 +17,7 @@
 #include <string>
 
 #include "serial_registry.h"
+#include "serial_tap.h"
 #include "serial_termios.h"
 
 namespace w32 {
@@ -195,7 +196,10 @@ bool SerialPort::InjectedFault(int kind, DWORD* error) {
 void SerialPort::Finish(Op& op, DWORD error) {
     LPOVERLAPPED ov = op.ov;
     if (op.kind == Kind::kWait && error && op.mask) *op.mask = 0;
-    if (op.kind == Kind::kRead && !error) CountSerialBytes(m_com, op.done);
+    if (op.kind == Kind::kRead && !error) {
+        CountSerialBytes(m_com, op.done);
+        TapSerialBytes(m_com, op.readTo, op.done);
+    }
     ov->InternalHigh = op.done;
     ov->Internal = error;
     op = Op{};

@@ -81,4 +81,16 @@ struct W32SerialCounters {
 };
 WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* counters);
 
+// A copy of the bytes every completed read delivered, in order, with the
+// port's number (1 for COM1; 0 for a port opened by its device path). Called
+// on the reading thread before the read is reported done: keep it short.
+// A null tap removes it.
+typedef void (*W32SerialTap)(void* context, int comIndex, const void* bytes, size_t size);
+WIN32_API void W32SetSerialTap(W32SerialTap tap, void* context);
+
+// Bytes that completed reads have delivered, all ports together, since the
+// program started (never reset). Waits up to timeoutMs until the count is
+// above `than`, and returns the count then; timeout 0 only looks.
+WIN32_API unsigned long long W32WaitSerialBytesRead(unsigned long long than, DWORD timeoutMs);
+
 #endif
