@@ -175,7 +175,7 @@ TEST_F(VpihostRun, LogHoldsWhatThePluginReadAndTpvLinesFollowTheRecords) {
     ASSERT_EQ(0, run.Wait()) << run.Err();
     EXPECT_EQ(ReadWholeFile(kFixture), ReadWholeFile(log));
     Records tpv = ParseJsonLines(run.Out());
-    ASSERT_EQ(11u, tpv.size()) << run.Out();
+    ASSERT_EQ(12u, tpv.size()) << run.Out();
     EXPECT_EQ("{\"class\":\"TPV\",\"mode\":1}", run.Out().substr(0, run.Out().find('\n')));
     // $GPRMC of 12:35:20 on 23 March 1994 at 22.4 knots, the module's km/h in m/s.
     EXPECT_EQ("1994-03-23T12:35:20.000Z", Text(tpv[4], "time"));
@@ -229,7 +229,7 @@ TEST_F(VpihostRun, OnATerminalTheProgressLineIsClearedBeforeEachRecord) {
         }
         at = end + 1;
     }
-    EXPECT_EQ(11u, records) << screen;
+    EXPECT_EQ(12u, records) << screen;
     EXPECT_NE(std::string::npos, screen.find("replay 518 of 518 bytes (100%)"));
 }
 
@@ -284,7 +284,7 @@ TEST_F(VpihostRun, AProfileThatCannotBeWrittenIsSaidOnceAndFailsTheRun) {
     ChildProcess run(m_program, {"--profile", profile, "--replay", kFixture, "--fast", "--quiet", "--json"});
     EXPECT_EQ(1, run.Wait()) << run.Err();
     EXPECT_EQ("vpihost: cannot write the profile " + profile + ": Not a directory\n", run.Err());
-    EXPECT_EQ(11u, Lines(run.Out())) << "the run itself goes on";
+    EXPECT_EQ(12u, Lines(run.Out())) << "the run itself goes on";
 }
 
 TEST_F(VpihostRun, WithoutOptionsTheStoredSettingsAreUsed) {
