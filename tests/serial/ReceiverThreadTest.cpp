@@ -60,6 +60,7 @@ TEST_F(ReceiverThreadTest, TwoSentencesInOneReadAreBothDecodedAtOnce) {
     EXPECT_NEAR(last.dSpeed, 10.0 * 1.855, 1e-9);
 }
 
+#ifndef _WIN32  // races placed with the stand-in's call hooks
 TEST_F(ReceiverThreadTest, BacklogLongerThanOneReadIsDecodedWithoutAFurtherCharacter) {
     Open();
     std::string backlog;
@@ -121,6 +122,7 @@ TEST_F(ReceiverThreadTest, StopJustBeforeTheWaitIsArmedEndsTheThreadAndPurgesThe
     EXPECT_EQ(cs.cbInQue, 0u) << "unread input is purged at the thread's end";
     EXPECT_EQ(exitCode, 0u);
 }
+#endif
 
 TEST_F(ReceiverThreadTest, ReceptionBeginningMidSentence) {
     Open();
