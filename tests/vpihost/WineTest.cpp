@@ -134,7 +134,7 @@ TEST(VpihostExe, OptionsAreClickedIntoTheRealDialogAndTheLinkRuns) {
     EXPECT_EQ(0u, r.exitCode) << r.err;
     for (const char* saved : {"GPSNavi CommPort=1", "GPSNavi Protcol=0", "GPSNavi Centering=0", "GPSNavi Sampling=10"})
         EXPECT_TRUE(Has(r.profile, saved)) << saved << "\n" << r.profile;
-    EXPECT_TRUE(Has(r.err, "navigation started: centre off, 3D on, record on")) << r.err;
+    EXPECT_TRUE(Has(r.err, "navigation started: centre the map off, 3D view on, record the track on")) << r.err;
     EXPECT_TRUE(Has(r.out, "\"dLatitude\":48.1173,\"dLongitude\":11.516666666666667,\"dAltitude\":545.4")) << r.out;
     EXPECT_TRUE(Has(r.gpx, "<trkpt lat=\"48.1173\" lon=\"11.516666666666667\">")) << r.gpx;
 }

@@ -65,8 +65,16 @@ int OpenNew(const std::string& path) {
 int WriteSome(int fd, const char* data, size_t size) { return _write(fd, data, static_cast<unsigned>(size)); }
 int CloseFile(int fd) { return _close(fd); }
 int ProcessId() { return _getpid(); }
+// Windows refuses to replace a file that another program has open or is
+// replacing at that moment (another vpihost on the same profile): such a
+// refusal passes within moments, so it is tried again for up to a second.
 bool ReplaceFile(const std::string& from, const std::string& to) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+        Sleep(10);
+    }
     errno = EACCES;
     return false;
 }
