@@ -11,19 +11,12 @@
 
 #include "Console.h"
 #include "Desktop.h"
+#include "StartDialogControls.h"
 
 namespace vpihost {
 
 namespace {
 
-// Control ids of the start dialog.
-constexpr int kPortRadioFirst = 8063;  // COM1; COM2 to COM4 follow
-constexpr int kNmeaRadio = 8067;
-constexpr int kSonyRadio = 8071;
-constexpr int kCenterCheck = 8068;
-constexpr int k3DCheck = 8069;
-constexpr int kRecordCheck = 8070;
-constexpr int kIntervalCombo = 237;
 constexpr int kMessageBoxText = 0xFFFF;
 
 struct State {
