@@ -37,14 +37,12 @@ inline std::vector<std::string> MixedBurst() {
         int nSecond = 10 + nFix;
         int nLatitude = 380 + 7 * nFix;
         int nLongitude = 9 * nFix;
-        snprintf(szLine, sizeof szLine,
-                 "$GPGGA,1235%02d.00,4807.0%03d,N,01131.0%03d,E,1,%02d,0.9,545.%d,M,46.9,M,,", nSecond, nLatitude,
-                 nLongitude, 6 + nFix % 4, nFix);
+        snprintf(szLine, sizeof szLine, "$GPGGA,1235%02d.00,4807.0%03d,N,01131.0%03d,E,1,%02d,0.9,545.%d,M,46.9,M,,",
+                 nSecond, nLatitude, nLongitude, 6 + nFix % 4, nFix);
         lines.push_back(WithChecksum(szLine));
         lines.push_back(kGsa);
-        snprintf(szLine, sizeof szLine,
-                 "$GPRMC,1235%02d.00,A,4807.0%03d,N,01131.0%03d,E,02%d.4,08%d.4,230394,003.1,W", nSecond,
-                 nLatitude, nLongitude, nFix, nFix);
+        snprintf(szLine, sizeof szLine, "$GPRMC,1235%02d.00,A,4807.0%03d,N,01131.0%03d,E,02%d.4,08%d.4,230394,003.1,W",
+                 nSecond, nLatitude, nLongitude, nFix, nFix);
         lines.push_back(WithChecksum(szLine));
         snprintf(szLine, sizeof szLine, "$GPVTG,08%d.4,T,081.3,M,02%d.4,N,04%d.5,K", nFix, nFix, nFix);
         lines.push_back(WithChecksum(szLine));

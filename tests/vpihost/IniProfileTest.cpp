@@ -78,7 +78,8 @@ TEST_F(IniProfileTest, ForeignLinesSurviveAndChangedValuesAreRewrittenInPlace) {
     ASSERT_TRUE(profile.SetInt(1, "GPSNavi CommPort", 0, &error));
     ASSERT_TRUE(profile.SetInt(1, "GPSNavi 3DView", 0, &error));
     EXPECT_EQ(
-        "; written by hand\r\n[other]\nkey = 4\n\n[plugin 1]\nGPSNavi CommPort=0\n# note\nUnknown=x\nGPSNavi 3DView=0\n",
+        "; written by hand\r\n[other]\nkey = 4\n\n[plugin 1]\nGPSNavi CommPort=0\n# note\nUnknown=x\nGPSNavi "
+        "3DView=0\n",
         ReadFile());
 }
 

@@ -25,11 +25,11 @@ std::string Refusal(std::vector<std::string> args) {
 }
 
 TEST(Options, EveryOptionReachesItsField) {
-    Options o = Parse({"--module",    "m.vpl",    "--host-version", "7419",       "--port",      "3",
-                       "--receiver",  "sony",     "--interval",     "10",         "--no-center", "--3d",
-                       "--no-record", "--any-talker", "--baud",   "19200",          "--profile",  "p.ini",       "--local-time",
-                       "--replay",    "log.nmea", "--fast",         "--json",     "--gpx",       "t.gpx",
-                       "--svg",       "t.svg",    "--quiet",        "--duration", "2.5"});
+    Options o = Parse({"--module",     "m.vpl",        "--host-version", "7419",    "--port",      "3",
+                       "--receiver",   "sony",         "--interval",     "10",      "--no-center", "--3d",
+                       "--no-record",  "--any-talker", "--baud",         "19200",   "--profile",   "p.ini",
+                       "--local-time", "--replay",     "log.nmea",       "--fast",  "--json",      "--gpx",
+                       "t.gpx",        "--svg",        "t.svg",          "--quiet", "--duration",  "2.5"});
     EXPECT_EQ("m.vpl", o.modulePath);
     EXPECT_EQ(7419, o.hostVersion);
     EXPECT_EQ(3, o.port);

@@ -271,7 +271,8 @@ TEST_F(VpihostRun, DialogOptionsArePlayedAndStoredAndAnyTalkerStoredByVpihost) {
     Records records = ParseJsonLines(run.Out());
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(10, Number(records[0], "nInterval"));
-    EXPECT_NE(std::string::npos, run.Err().find("navigation started: centre the map off, 3D view off, record the track off"));
+    EXPECT_NE(std::string::npos,
+              run.Err().find("navigation started: centre the map off, 3D view off, record the track off"));
     EXPECT_EQ(
         "[plugin 1]\nGPSNavi AnyTalker=1\nGPSNavi CommPort=2\nGPSNavi Centering=0\nGPSNavi 3DView=0\nGPSNavi Record=0\n"
         "GPSNavi Sampling=10\nGPSNavi Protcol=0\n",
@@ -319,7 +320,9 @@ TEST_F(VpihostRun, CtrlCStopsCleanlyAndTheLineSettingsButtonSetsTheBaud) {
     run.Signal(SIGINT);
     EXPECT_EQ(0, run.Wait(10000)) << run.Err();
     err = run.Err();
-    EXPECT_NE(std::string::npos, err.find("stopping (interrupted): the host's GPS stop command, then the plug-in's Close and Release")) << err;
+    EXPECT_NE(std::string::npos,
+              err.find("stopping (interrupted): the host's GPS stop command, then the plug-in's Close and Release"))
+        << err;
     EXPECT_NE(std::string::npos, err.find("navigation released"));
 }
 
@@ -367,7 +370,8 @@ TEST_F(VpihostRun, WithWaitForDeviceTheReturningReceiverGetsANewLink) {
     ASSERT_EQ(0, symlink(second.path.c_str(), next.c_str()));
     ASSERT_EQ(0, rename(next.c_str(), link.c_str()));
     ASSERT_TRUE(run.WaitForStderr("is back; the start dialog runs again")) << run.Err();
-    ASSERT_TRUE(WaitFor([&] { return run.Err().find("navigation started", run.Err().find("is back")) != std::string::npos; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return run.Err().find("navigation started", run.Err().find("is back")) != std::string::npos; }));
     second.Send(ReadWholeFile(kFixture));
     ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 12; })) << run.Out() << run.Err();
     run.Signal(SIGINT);
@@ -391,8 +395,8 @@ TEST_F(VpihostRun, HangUpAndAClosedPipeStopCleanlyWithTheTrackWritten) {
             run.CloseStdoutReader();
         }
         EXPECT_EQ(0, run.Wait(10000)) << how << run.Err();
-        const char* why = how == kHangUpSignal ? "stopping (the terminal hung up)"
-                                               : "stopping (nobody reads the records any more)";
+        const char* why =
+            how == kHangUpSignal ? "stopping (the terminal hung up)" : "stopping (nobody reads the records any more)";
         EXPECT_NE(std::string::npos, run.Err().find(why)) << run.Err();
         EXPECT_NE(std::string::npos, ReadWholeFile(gpx).find("</gpx>")) << how;
         unlink(gpx.c_str());
@@ -410,9 +414,10 @@ TEST_F(VpihostRun, AQuietLineGetsOneHintWithThePortTheSpeedAndTheReceiverType) {
         noFix.Send(Sentence("GPGGA,1235" + std::to_string(second) + ",,,,,0,00,,,M,,M,,"));
     EXPECT_EQ(0, quiet.Wait()) << quiet.Err();
     EXPECT_EQ(0, searching.Wait()) << searching.Err();
-    const std::string where = "check the port (COM2), the line speed (4800 baud; --baud) and the receiver type "
-                              "(NMEA 0183; --receiver nmea|sony). A receiver that sends $GN... sentences needs "
-                              "--any-talker";
+    const std::string where =
+        "check the port (COM2), the line speed (4800 baud; --baud) and the receiver type "
+        "(NMEA 0183; --receiver nmea|sony). A receiver that sends $GN... sentences needs "
+        "--any-talker";
     EXPECT_NE(std::string::npos,
               quiet.Err().find("vpihost: no sentence from the receiver could be decoded in 5 s: " + where))
         << quiet.Err();
@@ -474,7 +479,8 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
         {{"--module", loop}, 3, "is a loop of symbolic links"},
         {{"--module", foreign}, 3, ": it is not a module for this system (another file format or processor type)"},
         {{"--device", kFixture}, 5, kFixture + " is not a serial device (not a tty)"},
-        {{"--replay", kFixture, "--gpx", unwritable}, 1,
+        {{"--replay", kFixture, "--gpx", unwritable},
+         1,
          "cannot write the GPX file " + unwritable + ": No such file or directory"},
         {{"--replay", kFixture, "--svg", m_dir}, 1, "cannot write the picture " + m_dir + ": it is a folder"},
         {{"--replay", kFixture, "--log", unwritable}, 1, "cannot write the log " + unwritable + ": No such file"},
@@ -532,8 +538,7 @@ TEST_F(VpihostRun, AboutShowsTheBoxAndClosesAgain) {
     ChildProcess run(m_program, With({"--about"}));
     ASSERT_EQ(0, run.Wait()) << run.Err();
     std::string err = run.Err();
-    EXPECT_NE(std::string::npos,
-              err.find("plug-in \"NMEA Driver for Tavelo プラグイン\" version 1.0.5\n"));
+    EXPECT_NE(std::string::npos, err.find("plug-in \"NMEA Driver for Tavelo プラグイン\" version 1.0.5\n"));
     EXPECT_NE(std::string::npos, err.find("it adds \"NMEA for Tavelo\" to the GPS menu\n"));
     EXPECT_NE(std::string::npos, err.find("it listens to the host's commands (GPS stop)\n"));
     EXPECT_NE(std::string::npos, err.find("message box: NMEA Driver for Tavelo プラグイン for VESTRAND / Ver 1.0.5"));

@@ -146,7 +146,6 @@ struct DataSource::Impl {
     }
 };
 
-
 DataSource::DataSource() : m(new Impl) {}
 DataSource::~DataSource() = default;
 
@@ -212,7 +211,8 @@ bool DataSource::Start(std::string*) {
 bool DataSource::Finished() const { return m->replay && m->replay->Done(); }
 
 std::string DataSource::Failure() const {
-    if (m->log.failed.load()) return "cannot write the log " + m->options.logPath + ": " + strerror(m->log.error.load());
+    if (m->log.failed.load())
+        return "cannot write the log " + m->options.logPath + ": " + strerror(m->log.error.load());
     if (m->simulator) return m->simulator->Error();
     if (m->replay) return m->replay->Failure();
     return std::string();

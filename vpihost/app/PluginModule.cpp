@@ -36,7 +36,7 @@ bool PluginModule::Open(const std::string& path, std::string* error) {
         const DWORD code = GetLastError();
         const char* why = code == ERROR_BAD_EXE_FORMAT
                               ? "it is not a module for this system (another file format or processor type)"
-                          : code == ERROR_MOD_NOT_FOUND  ? "it or a library it needs was not found"
+                          : code == ERROR_MOD_NOT_FOUND   ? "it or a library it needs was not found"
                           : code == ERROR_DLL_INIT_FAILED ? "the module refused to attach"
                           : code == ERROR_ACCESS_DENIED   ? "access is denied"
                                                           : "the system's loader refused it";

@@ -29,7 +29,8 @@ bool ReplayWriter::Open(const std::string& path, std::string* error) {
 void ReplayWriter::Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
                          vpisim::LineWriter::WaitTaken waitTaken) {
     if (m_fd < 0 || m_thread.joinable()) return;
-    m_thread = std::thread([this, deviceFd, baud, bytesTaken, waitTaken] { Run(deviceFd, baud, bytesTaken, waitTaken); });
+    m_thread =
+        std::thread([this, deviceFd, baud, bytesTaken, waitTaken] { Run(deviceFd, baud, bytesTaken, waitTaken); });
 }
 
 void ReplayWriter::Stop() {

@@ -33,9 +33,7 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 
 void InstallStopSignal() { SetConsoleCtrlHandler(&OnConsoleControl, TRUE); }
 
-std::string StopReason() {
-    return g_first.load() - 1 == CTRL_CLOSE_EVENT ? "the console was closed" : "interrupted";
-}
+std::string StopReason() { return g_first.load() - 1 == CTRL_CLOSE_EVENT ? "the console was closed" : "interrupted"; }
 #else
 namespace {
 void OnSignal(int signal) { Request(signal); }

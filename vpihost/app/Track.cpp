@@ -74,8 +74,12 @@ void Track::Add(const tagGPSNAVIINFO& info) {
     if (std::fabs(info.dLatitude) > 90 || std::fabs(info.dLongitude) > 180) return;
     if (info.dLatitude == 0 && info.dLongitude == 0) return;
     const bool hasAltitude = m_altitudeSeen && std::isfinite(info.dAltitude);
-    TrackPoint point{info.dLatitude, info.dLongitude, hasAltitude ? info.dAltitude : 0, hasAltitude,
-                     FieldText(info.szTime, sizeof info.szTime), FieldText(info.szDate, sizeof info.szDate)};
+    TrackPoint point{info.dLatitude,
+                     info.dLongitude,
+                     hasAltitude ? info.dAltitude : 0,
+                     hasAltitude,
+                     FieldText(info.szTime, sizeof info.szTime),
+                     FieldText(info.szDate, sizeof info.szDate)};
     if (point.time.empty()) return;
     if (!m_points.empty()) {
         const TrackPoint& last = m_points.back();

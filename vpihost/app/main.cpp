@@ -125,8 +125,8 @@ std::string SilenceHint(bool decodedAny, const std::string& port, int baud, int 
     std::string what =
         decodedAny ? "5 s of records without a position" : "no sentence from the receiver could be decoded in 5 s";
     return what + ": check the port (" + port + "), the line speed (" +
-           (baud > 0 ? std::to_string(baud) + " baud; --baud" : std::string("--baud")) +
-           ") and the receiver type (" + ReceiverName(protocol) +
+           (baud > 0 ? std::to_string(baud) + " baud; --baud" : std::string("--baud")) + ") and the receiver type (" +
+           ReceiverName(protocol) +
            "; --receiver nmea|sony). A receiver that sends $GN... sentences needs --any-talker; "
            "one without a view of the sky has no position yet";
 }

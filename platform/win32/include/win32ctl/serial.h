@@ -71,12 +71,12 @@ WIN32_API BOOL W32SetSerialHook(const char* comName, int call, W32SerialHook hoo
 // from a spinning one.
 struct W32SerialCounters {
     unsigned long opens;
-    unsigned long waits;      // WaitCommEvent calls
-    unsigned long reads;      // ReadFile calls
-    unsigned long writes;     // WriteFile calls
-    unsigned long wakeups;    // returns from a blocking poll in GetOverlappedResult
-    unsigned long faults;     // calls failed on purpose
-    unsigned long bytesRead;  // bytes delivered by completed reads
+    unsigned long waits;        // WaitCommEvent calls
+    unsigned long reads;        // ReadFile calls
+    unsigned long writes;       // WriteFile calls
+    unsigned long wakeups;      // returns from a blocking poll in GetOverlappedResult
+    unsigned long faults;       // calls failed on purpose
+    unsigned long bytesRead;    // bytes delivered by completed reads
     unsigned long systemCalls;  // calls into the kernel made for the port's operations
 };
 WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* counters);
