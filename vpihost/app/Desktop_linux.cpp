@@ -4,7 +4,7 @@
 
 #include "Console.h"
 #include "Desktop.h"
-#include "StartDialogControls.h"
+#include "StartDialogPlay.h"
 
 namespace vpihost {
 
@@ -18,13 +18,6 @@ struct State {
     std::string lastBox;
     std::string outcome;
 } g_state;
-
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-void SetCheck(HWND dialog, int id, int wanted) {
-    if (wanted >= 0 && Checked(dialog, id) != (wanted == 1)) Click(dialog, id);
-}
 
 int AnswerMessageBox(void*, HWND, const char* text, const char*, UINT) {
     std::string utf8 = Cp932ToUtf8(text ? text : "");
@@ -64,19 +57,7 @@ void PlayStartDialog(void*, HWND dialog) {
         g_state.played = true;
         o = g_state.options;
     }
-    // In the order a user would go: a port click forgets configured line
-    // settings and a receiver click replaces them, so the line-settings
-    // button comes last before Start.
-    if (o.port >= 1 && o.port <= 4) Click(dialog, kPortRadioFirst + o.port - 1);
-    if (o.receiver == Receiver::kNmea && !Checked(dialog, kNmeaRadio)) Click(dialog, kNmeaRadio);
-    if (o.receiver == Receiver::kSony && !Checked(dialog, kSonyRadio)) Click(dialog, kSonyRadio);
-    SetCheck(dialog, kCenterCheck, o.center);
-    SetCheck(dialog, k3DCheck, o.view3d);
-    SetCheck(dialog, kRecordCheck, o.record);
-    if (o.interval > 0) {
-        std::string text = std::to_string(o.interval);
-        SendMessageA(GetDlgItem(dialog, kIntervalCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    ClickOptions(dialog, o);
     if (o.baud > 0) Click(dialog, kLineSettingsButton);
     Click(dialog, IDOK);
     if (IsWindow(dialog) && IsWindowVisible(dialog)) {

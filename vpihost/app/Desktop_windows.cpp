@@ -11,7 +11,7 @@
 
 #include "Console.h"
 #include "Desktop.h"
-#include "StartDialogControls.h"
+#include "StartDialogPlay.h"
 
 namespace vpihost {
 
@@ -58,12 +58,7 @@ HWND UiDialog(bool startDialog) {
     return search.found;
 }
 
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void PostClick(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-void SetCheck(HWND dialog, int id, int wanted) {
-    if (wanted >= 0 && Checked(dialog, id) != (wanted == 1)) Click(dialog, id);
-}
 
 bool Stopping() {
     std::lock_guard<std::mutex> lock(g_state.mutex);
@@ -127,17 +122,7 @@ void PlayStartDialog(HWND dialog) {
         g_state.played = true;
         o = g_state.options;
     }
-    // In the order a user would go, as on Linux.
-    if (o.port >= 1 && o.port <= 4) Click(dialog, kPortRadioFirst + o.port - 1);
-    if (o.receiver == Receiver::kNmea && !Checked(dialog, kNmeaRadio)) Click(dialog, kNmeaRadio);
-    if (o.receiver == Receiver::kSony && !Checked(dialog, kSonyRadio)) Click(dialog, kSonyRadio);
-    SetCheck(dialog, kCenterCheck, o.center);
-    SetCheck(dialog, k3DCheck, o.view3d);
-    SetCheck(dialog, kRecordCheck, o.record);
-    if (o.interval > 0) {
-        std::string text = std::to_string(o.interval);
-        SendMessageA(GetDlgItem(dialog, kIntervalCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    ClickOptions(dialog, o);
     int boxes = BoxesAnswered();
     PostClick(dialog, IDOK);
     if (WaitForClose(dialog, boxes)) return;
