@@ -10,8 +10,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Tests run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# ctest runs the programs under the Wine of their word size (tests/wine/wine-run).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run win32)
 # Doubles in SSE2 registers, rounded at every step as on x86-64: x87 excess
 # precision would make the decoded positions depend on register spills.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")

@@ -49,9 +49,14 @@ ensure_linux_tools() {
 # Wine nor anything else 32-bit starts. The probe is a static i386 ELF of 93
 # bytes that only exits 0, so it depends on nothing 32-bit being installed.
 # On failure I386_REASON says why, in one line.
+# NT_ASSUME_NO_I386=1 plays a machine without it, to check that path.
 I386_REASON=""
 can_run_i386() {
     local probe out
+    if [ "${NT_ASSUME_NO_I386:-0}" = 1 ]; then
+        I386_REASON="NT_ASSUME_NO_I386=1 plays a machine without them"
+        return 1
+    fi
     probe="$(mktemp)"
     # ELF header, one loadable segment at 0x08048000, then the code:
     # mov eax, 1; xor ebx, ebx; int 0x80 (exit 0).
@@ -78,47 +83,14 @@ can_run_i386() {
 # and the 64-bit test vehicle run under the 64-bit Wine everywhere.
 ensure_windows_tools() {
     local wine32=()
-    if can_run_i386; then wine32=(wine:wine /usr/lib/wine/wine:wine32:i386 /usr/lib32/crt1.o:gcc-multilib); fi
+    if can_run_i386; then wine32=(wine:wine /usr/lib/wine/wine:wine32:i386); fi
+    # gcc-multilib everywhere: the 32-bit Wine's preload is built and checked
+    # even where it cannot run.
     ensure_packages i686-w64-mingw32-g++-posix:g++-mingw-w64-i686 \
         x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
-        /usr/lib/wine/wine64:wine64 "${wine32[@]}" socat:socat xvfb-run:xvfb xauth:xauth \
+        /usr/lib/wine/wine64:wine64 "${wine32[@]}" /usr/lib32/crt1.o:gcc-multilib socat:socat xvfb-run:xvfb xauth:xauth \
         /usr/lib/python3/dist-packages/pefile.py:python3-pefile
     ensure_japanese_locale
-}
-
-# wine_tty_lines ARCH (win64 or win32): builds the library that Wine needs
-# (LD_PRELOAD) to serve a COM port from a pseudo-terminal, for that Wine's
-# word size, and prints its path.
-wine_tty_lines() {
-    local dir="$ROOT/build/wine-host-$1" flags=""
-    [ "$1" = win32 ] && flags="-m32"
-    cmake -S "$ROOT/tests/wine" -B "$dir" -G Ninja -DCMAKE_C_FLAGS="$flags" >/dev/null
-    cmake --build "$dir" >/dev/null
-    echo "$dir/libwine_tty_lines.so"
-}
-
-# cable_up DIR / cable_down: a null-modem cable in the Wine prefix
-# $WINEPREFIX: two linked pseudo-terminals (socat) behind COM2 and COM5, as
-# tests/support/PortPair.h expects them (NT_TEST_NULL_MODEM).
-CABLE_PID=""
-cable_up() {
-    local dir="$1" i
-    rm -f "$dir/cable-com2" "$dir/cable-com5"
-    socat pty,raw,echo=0,link="$dir/cable-com2" pty,raw,echo=0,link="$dir/cable-com5" &
-    CABLE_PID=$!
-    for i in $(seq 100); do
-        [ -e "$dir/cable-com2" ] && [ -e "$dir/cable-com5" ] && break
-        sleep 0.05
-    done
-    ln -sfn "$dir/cable-com2" "$WINEPREFIX/dosdevices/com2"
-    ln -sfn "$dir/cable-com5" "$WINEPREFIX/dosdevices/com5"
-}
-cable_down() {
-    [ -n "$CABLE_PID" ] || return 0
-    kill "$CABLE_PID" 2>/dev/null || true
-    wait "$CABLE_PID" 2>/dev/null || true
-    CABLE_PID=""
-    rm -f "$WINEPREFIX/dosdevices/com2" "$WINEPREFIX/dosdevices/com5"
 }
 
 build_preset() {

@@ -2,7 +2,10 @@
  * points at a pseudo-terminal: Wine's serial layer reads and sets the modem
  * lines, which a pty refuses, and then aborts every WaitCommEvent. Here a
  * tty that refuses them reports the lines up (CTS, DSR, CD) and takes any
- * setting; every other request reaches the device unchanged. */
+ * setting; every other request reaches the device unchanged.
+ *
+ * A 32-bit program built with 64-bit time (the 32-bit Wine is) calls glibc's
+ * __ioctl_time64 instead of ioctl, so both entries are answered. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -12,17 +15,8 @@
 
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 
-int ioctl(int fd, unsigned long request, ...) {
-    static ioctl_fn real;
-    va_list args;
-    void* arg;
-    int result, saved;
-
-    va_start(args, request);
-    arg = va_arg(args, void*);
-    va_end(args);
-    if (!real) real = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
-    result = real(fd, request, arg);
+static int answer_modem_lines(ioctl_fn real, int fd, unsigned long request, void* arg) {
+    int result = real(fd, request, arg), saved;
     if (result >= 0) return result;
     saved = errno;
     if ((saved != EINVAL && saved != ENOTTY && saved != EIO) || !isatty(fd)) {
@@ -42,3 +36,27 @@ int ioctl(int fd, unsigned long request, ...) {
             return result;
     }
 }
+
+int ioctl(int fd, unsigned long request, ...) {
+    static ioctl_fn real;
+    va_list args;
+    void* arg;
+    va_start(args, request);
+    arg = va_arg(args, void*);
+    va_end(args);
+    if (!real) real = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
+    return answer_modem_lines(real, fd, request, arg);
+}
+
+#if defined(__GLIBC__) && __TIMESIZE == 32 && __GLIBC_PREREQ(2, 34)
+int __ioctl_time64(int fd, unsigned long request, ...) {
+    static ioctl_fn real;
+    va_list args;
+    void* arg;
+    va_start(args, request);
+    arg = va_arg(args, void*);
+    va_end(args);
+    if (!real) real = (ioctl_fn)dlsym(RTLD_NEXT, "__ioctl_time64");
+    return answer_modem_lines(real, fd, request, arg);
+}
+#endif
