@@ -78,8 +78,9 @@ static void StorePosition(const NmeaPosition* pPosition) {
 // A receiver without a fix may go on sending a position (its last one, a
 // dead-reckoned or a simulated one) and mark it invalid: RMC or GLL status
 // "V", GGA fix quality "0". Such a position is none, read as empty fields
-// give it: 0 and 0, hemispheres unsigned.
-static int MarksNoFix(const char* pszField, const char* pszMark) { return strcmp(pszField, pszMark) == 0; }
+// give it: 0 and 0, hemispheres unsigned. An empty mark changes nothing.
+static int IsVoidStatus(const char* pszStatus) { return strcmp(pszStatus, "V") == 0; }
+static int IsNoFixQuality(const char* pszQuality) { return strcmp(pszQuality, "0") == 0; }
 
 static void ForgetPosition(NmeaPosition* pPosition) {
     pPosition->dRawLatitude = 0.0;
@@ -151,7 +152,7 @@ void CGPSComm::DecodeNmea() {
         ReadPosition(&pCursor, &position);
         TakeTime(&pCursor);
         GetField(&pCursor, szScratch);  // status; older receivers leave it out
-        if (MarksNoFix(szScratch, "V")) ForgetPosition(&position);
+        if (IsVoidStatus(szScratch)) ForgetPosition(&position);
         StorePosition(&position);
         ApplySatelliteFallback(&position);
     } else if (IsSentence(m_szLine, "GSA", m_bAnyTalker)) {
@@ -160,7 +161,7 @@ void CGPSComm::DecodeNmea() {
         TakeTime(&pCursor);
         ReadPosition(&pCursor, &position);
         GetField(&pCursor, szScratch);  // fix quality
-        int bNoFix = MarksNoFix(szScratch, "0");
+        int bNoFix = IsNoFixQuality(szScratch);
         g_GpsNaviInfo.nSatellites = GetFieldInt(&pCursor);
         GetFieldDouble(&pCursor);  // horizontal dilution
         double dAltitude = GetFieldDouble(&pCursor);
@@ -181,7 +182,7 @@ void CGPSComm::DecodeNmea() {
     } else if (IsSentence(m_szLine, "RMC", m_bAnyTalker)) {
         TakeTime(&pCursor);
         GetField(&pCursor, szScratch);  // status
-        int bNoFix = MarksNoFix(szScratch, "V");
+        int bNoFix = IsVoidStatus(szScratch);
         ReadPosition(&pCursor, &position);
         if (bNoFix) ForgetPosition(&position);
         g_GpsNaviInfo.dSpeed = GetFieldDouble(&pCursor) * NT_KNOTS_TO_KMH;
