@@ -75,6 +75,20 @@ static void StorePosition(const NmeaPosition* pPosition) {
     }
 }
 
+// A receiver without a fix may go on sending a position (its last one, a
+// dead-reckoned or a simulated one) and mark it invalid: RMC or GLL status
+// "V", GGA fix quality "0". Such a position is none, read as empty fields
+// give it: 0 and 0, hemispheres unsigned. An empty mark changes nothing.
+static int IsVoidStatus(const char* pszStatus) { return strcmp(pszStatus, "V") == 0; }
+static int IsNoFixQuality(const char* pszQuality) { return strcmp(pszQuality, "0") == 0; }
+
+static void ForgetPosition(NmeaPosition* pPosition) {
+    pPosition->dRawLatitude = 0.0;
+    pPosition->dRawLongitude = 0.0;
+    pPosition->szNorthSouth[0] = '\0';
+    pPosition->szEastWest[0] = '\0';
+}
+
 // GLL and RMC carry no satellite count: a position with a count below 3 (from
 // an earlier GGA) is flagged to the host as 99. Without a position it is not.
 static void ApplySatelliteFallback(const NmeaPosition* pPosition) {
@@ -112,11 +126,12 @@ static int ChecksumFits(const char* pszLine) {
 }
 
 // "$GP" and the sentence type; with any talker also '$', two upper-case
-// letters and the type ("$GNRMC", "$GLGGA", ...).
+// letters and the type ("$GNRMC", "$GLGGA", ...). "$P" begins a maker's own
+// sentence, never a talker: "$PGRMC" is no RMC.
 static int IsSentence(const char* pszId, const char* pszType, int bAnyTalker) {
     if (pszId[0] != '$') return 0;
-    int bTalker = (pszId[1] == 'G' && pszId[2] == 'P') ||
-                  (bAnyTalker && pszId[1] >= 'A' && pszId[1] <= 'Z' && pszId[2] >= 'A' && pszId[2] <= 'Z');
+    int bTalker = (pszId[1] == 'G' && pszId[2] == 'P') || (bAnyTalker && pszId[1] != 'P' && pszId[1] >= 'A' &&
+                                                           pszId[1] <= 'Z' && pszId[2] >= 'A' && pszId[2] <= 'Z');
     return bTalker && strcmp(pszId + 3, pszType) == 0;
 }
 
@@ -136,6 +151,8 @@ void CGPSComm::DecodeNmea() {
     if (IsSentence(m_szLine, "GLL", m_bAnyTalker)) {
         ReadPosition(&pCursor, &position);
         TakeTime(&pCursor);
+        GetField(&pCursor, szScratch);  // status; older receivers leave it out
+        if (IsVoidStatus(szScratch)) ForgetPosition(&position);
         StorePosition(&position);
         ApplySatelliteFallback(&position);
     } else if (IsSentence(m_szLine, "GSA", m_bAnyTalker)) {
@@ -143,11 +160,17 @@ void CGPSComm::DecodeNmea() {
     } else if (IsSentence(m_szLine, "GGA", m_bAnyTalker)) {
         TakeTime(&pCursor);
         ReadPosition(&pCursor, &position);
-        StorePosition(&position);
-        GetFieldInt(&pCursor);  // fix quality, not tested
+        GetField(&pCursor, szScratch);  // fix quality
+        int bNoFix = IsNoFixQuality(szScratch);
         g_GpsNaviInfo.nSatellites = GetFieldInt(&pCursor);
         GetFieldDouble(&pCursor);  // horizontal dilution
-        g_GpsNaviInfo.dAltitude = GetFieldDouble(&pCursor);
+        double dAltitude = GetFieldDouble(&pCursor);
+        if (bNoFix) {
+            ForgetPosition(&position);
+            dAltitude = 0.0;
+        }
+        StorePosition(&position);
+        g_GpsNaviInfo.dAltitude = dAltitude;
     } else if (IsSentence(m_szLine, "VTG", m_bAnyTalker)) {
         g_GpsNaviInfo.dCourse = GetFieldDouble(&pCursor);
         // Reference letter, magnetic course and letter, knots and letter.
@@ -158,8 +181,10 @@ void CGPSComm::DecodeNmea() {
         HoldCourse();
     } else if (IsSentence(m_szLine, "RMC", m_bAnyTalker)) {
         TakeTime(&pCursor);
-        GetField(&pCursor, szScratch);  // status: a void fix is decoded too
+        GetField(&pCursor, szScratch);  // status
+        int bNoFix = IsVoidStatus(szScratch);
         ReadPosition(&pCursor, &position);
+        if (bNoFix) ForgetPosition(&position);
         g_GpsNaviInfo.dSpeed = GetFieldDouble(&pCursor) * NT_KNOTS_TO_KMH;
         double dCourse = GetFieldDouble(&pCursor);
         char szDate[NT_FIELD_SIZE];

@@ -6,6 +6,10 @@
 
 #include <atomic>
 
+// The line assembler's buffer: a line of up to NT_LINE_SIZE - 1 characters
+// and its NUL.
+#define NT_LINE_SIZE 256
+
 class CGPSComm : public CObject {
     DECLARE_DYNAMIC(CGPSComm)
 
@@ -43,7 +47,7 @@ public:
     // Written by the UI thread, read by the receiver thread at every turn.
     std::atomic<int> m_bRunning;
     char m_szPort[80];
-    char m_szLine[256];
+    char m_szLine[NT_LINE_SIZE];
     int m_nLineLength;
     double m_dHeldCourse;
     int m_bCourseHeld;

@@ -10,7 +10,7 @@ void CGPSComm::PutText(const char* pszText) {
 void CGPSComm::PutChar(char c) {
     // The length is a public member; a value out of range must not write
     // outside the line.
-    if (m_nLineLength < 0 || m_nLineLength > 255) m_nLineLength = 0;
+    if (m_nLineLength < 0 || m_nLineLength > NT_LINE_SIZE - 1) m_nLineLength = 0;
 
     if (c == '\n') {
         m_szLine[m_nLineLength] = '\0';
@@ -23,6 +23,6 @@ void CGPSComm::PutChar(char c) {
     m_szLine[m_nLineLength] = c;
     m_nLineLength++;
     // Once full, further characters overwrite the last place, which the NUL
-    // at the line feed replaces: the decoder sees the first 255.
-    if (m_nLineLength >= 256) m_nLineLength = 255;
+    // at the line feed replaces: the decoder sees the first NT_LINE_SIZE - 1.
+    if (m_nLineLength >= NT_LINE_SIZE) m_nLineLength = NT_LINE_SIZE - 1;
 }

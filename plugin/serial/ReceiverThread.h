@@ -3,10 +3,14 @@
 
 #include <windows.h>
 
+#include "serial/GPSComm.h"
+
 // Sizes of the receiver thread's buffers: one read and its NUL, one cut
-// sentence and its NUL, and the received text not yet cut.
+// sentence and its NUL, and the received text not yet cut. A sentence holds
+// the longest line the assembler keeps, its line feed and the NUL, so that
+// every line the assembler can hold reaches the decoder.
 #define RECEIVER_READ_SIZE 256
-#define RECEIVER_SENTENCE_SIZE 256
+#define RECEIVER_SENTENCE_SIZE (NT_LINE_SIZE + 1)
 #define RECEIVER_BUFFER_SIZE 1280
 
 // Worker function of the receiver thread; pParam is the CGPSComm of the
@@ -21,8 +25,6 @@ UINT ReceiverThread(LPVOID pParam);
 // A chunk that does not fit pushes the oldest accumulated text out.
 int CutSentence(char* pszBuffer, const char* pszChunk, char* pszSentence, int nBufferSize, int nSentenceSize,
                 int nProtocol);
-
-class CGPSComm;
 
 // One read's bytes through framing and the line assembler: NUL bytes dropped,
 // every complete sentence cut and fed to pComm. pRead holds nRead bytes and

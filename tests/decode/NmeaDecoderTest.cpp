@@ -92,10 +92,43 @@ TEST_F(DecodeTest, RmcKnotsFactorIsOnePointEightFiveFive) {
     EXPECT_BITS(r.dSpeed, 18.55);
 }
 
-TEST_F(DecodeTest, RmcStatusIsNotTested) {
-    tagGPSNAVIINFO r = Decode("$GPRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*7D");
-    EXPECT_BITS(r.dLatitude, 48.1173);
-    EXPECT_BITS(r.dCourse, 84.4);
+// A position the receiver marks invalid (RMC or GLL status "V", GGA fix
+// quality "0") is none: the record is the one the sentence gives when marked
+// valid, but with latitude and longitude +0 (and GGA's altitude 0). Only that
+// exact mark counts: an empty or missing one changes nothing.
+TEST_F(DecodeTest, PositionsMarkedInvalidReadAsNone) {
+    const struct {
+        const char* pszLine;
+        const char* pszValid;
+        int bNoPosition;
+    } rows[] = {
+        {"$GPRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*7D", kRmc, 1},
+        {"$GPRMC,123519,V,4807.038,S,01131.000,W,022.4,084.4,230394",
+         "$GPRMC,123519,A,4807.038,S,01131.000,W,022.4,084.4,230394", 1},
+        {"$GNRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394", kRmc, 1},
+        {"$GPGLL,4916.45,S,12311.12,W,225444,V", "$GPGLL,4916.45,S,12311.12,W,225444,A", 1},
+        {"$GPGLL,4916.45,N,12311.12,W,225444,V,N*44", kGll, 1},
+        {"$GPGGA,123519,4807.038,S,01131.000,W,0,08,0.9,545.4,M,46.9,M,,",
+         "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,", 1},
+        {"$GPRMC,123519,,4807.038,N,01131.000,E,022.4,084.4,230394", kRmc, 0},
+        {"$GPGLL,4916.45,N,12311.12,W,225444", kGll, 0},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,,08,0.9,545.4,M,46.9,M,,", kGga, 0},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,2,08,0.9,545.4,M,46.9,M,,", kGga, 0},
+    };
+    comm.m_bAnyTalker = 1;
+    g_GpsNaviInfo.nSatellites = 8;  // no satellite-count fallback either way
+    const tagGPSNAVIINFO fresh = g_GpsNaviInfo;
+    for (const auto& row : rows) {
+        g_GpsNaviInfo = fresh;
+        tagGPSNAVIINFO expected = Decode(row.pszValid);
+        ASSERT_NE(expected.dLatitude, 0.0) << row.pszValid;
+        if (row.bNoPosition) {
+            expected.dLatitude = expected.dLongitude = 0.0;
+            if (strstr(row.pszLine, "GGA,")) expected.dAltitude = 0.0;
+        }
+        g_GpsNaviInfo = fresh;
+        EXPECT_TRUE(SameBytes(Decode(row.pszLine), expected)) << row.pszLine;
+    }
 }
 
 TEST_F(DecodeTest, RmcWithFourDigitYearAndWithShortDate) {
@@ -151,6 +184,10 @@ TEST_F(DecodeTest, ChecksumsAndTalkers) {
         {"$GNGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39*57", nullptr, 0, 0},
         {"$PGRMM,TOKYO", "$PGRMM,TOKYO", 1, 1},
         {"$GNRMM,TOKYO", nullptr, 0, 0},
+        // A maker's own sentence ("$P") and a digit are no talker.
+        {"$PGRMC,A,218.8,100,6378137.000,298.257223563,0.0,0.0,0.0,A,3,1,1,4,30", nullptr, 0, 0},
+        {"$PSGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", nullptr, 0, 0},
+        {"$G1RMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W", nullptr, 0, 0},
     };
     const tagGPSNAVIINFO fresh = g_GpsNaviInfo;
     for (int bAnyTalker : {0, 1}) {
@@ -181,6 +218,7 @@ TEST_F(DecodeTest, OtherProtocolsOnlySend) {
 TEST_F(DecodeTest, SatelliteFallbackForGllAndRmcOnly) {
     EXPECT_EQ(Decode("$GPGGA,123519,4807.038,N,01131.000,E,1,02,0.9,545.4,M,46.9,M,,").nSatellites, 2);
     EXPECT_EQ(Decode("$GPRMC,123520,A,,,,,000.0,000.0,230394").nSatellites, 2);
+    EXPECT_EQ(Decode("$GPRMC,123520,V,4807.038,N,01131.000,E,,,230394").nSatellites, 2) << "marked invalid: none";
     EXPECT_EQ(Decode(kVtg).nSatellites, 2);
     EXPECT_EQ(Decode(kRmc).nSatellites, 99);
 

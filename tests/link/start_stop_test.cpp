@@ -154,6 +154,7 @@ TEST_F(LinkTest, LineSettingsAreAppliedWithTheLineFeedAsEventCharacter) {
     ASSERT_TRUE(GetCommTimeouts(g_pGPSComm->m_hComm, &timeouts));
     EXPECT_EQ(5u, timeouts.ReadIntervalTimeout);
 #ifndef _WIN32
+    EXPECT_EQ('\n', dcb.EvtChar);  // Wine's GetCommState does not give it back
     EXPECT_EQ(7u, timeouts.ReadTotalTimeoutMultiplier);
     EXPECT_EQ(11u, timeouts.ReadTotalTimeoutConstant);
     EXPECT_EQ(13u, timeouts.WriteTotalTimeoutMultiplier);
@@ -191,6 +192,11 @@ TEST_F(LinkTest, SentencesReachTheHostWhileTheLinkRuns) {
     EXPECT_EQ(8, last.nSatellites);
     EXPECT_EQ(5, last.nInterval);
     for (const tagGPSNAVIINFO* pointer : m_host.RecordPointers()) EXPECT_EQ(&g_GpsNaviInfo, pointer);
+    // No "GPSNavi FixSpeed" in the profile: the course hold is off, so a
+    // course at rest is shown as received.
+    ASSERT_TRUE(m_pty.Write("$GPVTG,200.0,T,,M,0.0,N,0.0,K\r\n"));
+    ASSERT_TRUE(m_host.WaitForRecords(5));
+    EXPECT_DOUBLE_EQ(200.0, m_host.LastRecord().dCourse);
 
     StopGpsLink();
     size_t count = m_host.RecordCount();

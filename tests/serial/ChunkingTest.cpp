@@ -93,6 +93,25 @@ TEST(ChunkingTest, NulBytesAnywhereChangeNothing) {
     }
 }
 
+// A line that the assembler can hold (255 characters before its line feed)
+// is decoded; a longer one loses its line feed and is not, and the next
+// sentence is decoded as usual.
+TEST(ChunkingTest, LinesUpTo255CharactersAreDecoded) {
+    for (size_t length : {254u, 255u, 256u}) {
+        std::string body = "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+        body.append(length - body.size() - 5, ',');  // '$', body, "*hh\r"
+        const std::string line = Sentence(body.c_str());
+        ASSERT_EQ(line.find('\n'), length);
+        Receiver receiver;
+        receiver.Read(line + Gga(101010));
+        std::vector<std::string> times;
+        for (const tagGPSNAVIINFO& r : receiver.host().records) times.push_back(TimeOf(r));
+        std::vector<std::string> expected = {"123519", "101010"};
+        if (length > 255) expected.erase(expected.begin());
+        EXPECT_EQ(times, expected) << length;
+    }
+}
+
 TEST(ChunkingTest, DecodingResumesAfterNoise) {
     std::mt19937 random(42);
     for (bool withMarkers : {false, true}) {

@@ -106,7 +106,7 @@ TEST(FramingTest, SonyRecordsNeedAllFourLetters) {
     EXPECT_FALSE(n.Cut("$GPGGA,SONY,SONY"));  // and "SONY" is none for NMEA
 }
 
-TEST(FramingTest, OverlongSentenceKeepsItsFirst255Characters) {
+TEST(FramingTest, OverlongSentenceKeepsWhatTheSentenceBufferHolds) {
     Framer f;
     std::string sentence = "$GPGGA," + std::string(293, 'A');
     ASSERT_EQ(sentence.size(), 300u);
@@ -118,7 +118,7 @@ TEST(FramingTest, OverlongSentenceKeepsItsFirst255Characters) {
     EXPECT_TRUE(cut.empty());
     cut = f.Feed("$GPRMC");
     ASSERT_EQ(cut.size(), 1u);
-    EXPECT_EQ(cut[0], sentence.substr(0, 255));
+    EXPECT_EQ(cut[0], sentence.substr(0, RECEIVER_SENTENCE_SIZE - 1));
     EXPECT_EQ(f.Held(), "$GPRMC");
     EXPECT_TRUE(f.GuardsIntact());
 }
@@ -130,7 +130,7 @@ TEST(FramingTest, NoiseThatFillsTheBufferPushesTheOldestTextOut) {
     // The chunk that follows is kept, the oldest noise goes.
     auto cut = f.Feed("$GPGGA,1\r\n$GPRMC,2\r\n$");
     ASSERT_EQ(cut.size(), 3u);
-    EXPECT_EQ(cut[0], std::string(255, 'x'));
+    EXPECT_EQ(cut[0], std::string(RECEIVER_SENTENCE_SIZE - 1, 'x'));
     EXPECT_EQ(cut[1], "$GPGGA,1\r\n");
     EXPECT_EQ(cut[2], "$GPRMC,2\r\n");
     EXPECT_EQ(f.Held(), "$");
@@ -171,7 +171,7 @@ TEST(FramingTest, RandomChunksLoseNothingAndStayInBounds) {
         for (char& c : chunk) c = alphabet[random() % (sizeof alphabet - 1)];
         fed += chunk;
         for (const std::string& s : f.Feed(chunk)) {
-            ASSERT_LT(s.size(), 256u);
+            ASSERT_LT(s.size(), static_cast<size_t>(RECEIVER_SENTENCE_SIZE));
             ASSERT_EQ(s.find('$', 1), std::string::npos) << "each sentence ends at the next marker";
             ASSERT_TRUE(s.find('\n') == std::string::npos || s.find('\n') == s.size() - 1) << "or behind a line feed";
             cut += s;

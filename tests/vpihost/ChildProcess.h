@@ -99,6 +99,7 @@ public:
     }
 
     bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
     void Signal(int signal) { kill(m_pid, signal); }
 
     // The exit code, or -1 after a timeout (the child is then killed) or a

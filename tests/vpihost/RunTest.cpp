@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -549,22 +550,39 @@ TEST_F(VpihostRun, VersionIsOneLineOnStdout) {
     }
 }
 
-TEST_F(VpihostRun, SecondRunOnTheSameDeviceIsToldItIsInUse) {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
+// Another run of vpihost, and a program that opened the device before
+// without a lock (as cat or a GPS daemon would), are named with their
+// process. The test holds the pseudo-terminal's other end, and no child may
+// inherit it: that would make the child the device's provider.
+TEST_F(VpihostRun, ADeviceInUseIsRefusedNamingTheProgramThatHasIt) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master, 0);
     ASSERT_EQ(0, grantpt(master));
     ASSERT_EQ(0, unlockpt(master));
     const std::string device = ptsname(master);
-    ChildProcess first(m_program, With({"--device", device, "--duration", "20"}));
-    for (int i = 0; i < 500 && first.Err().find("reading COM") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_NE(std::string::npos, first.Err().find("reading COM")) << first.Err();
-
-    ChildProcess second(m_program, With({"--device", device, "--quiet"}));
-    EXPECT_EQ(5, second.Wait());
-    EXPECT_EQ("vpihost: " + device + " is in use by another program\n", second.Err());
-    first.Signal(SIGINT);
-    EXPECT_EQ(0, first.Wait(10000)) << first.Err();
+    for (bool lockless : {false, true}) {
+        std::unique_ptr<ChildProcess> holder;
+        std::string holderName;
+        if (lockless) {
+            holder.reset(new ChildProcess("/bin/sh", {"-c", "exec sleep 20 <" + device}));
+            holderName = "sleep";
+            const std::string comm = "/proc/" + std::to_string(holder->pid()) + "/comm";
+            ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(comm) == "sleep\n"; }));
+        } else {
+            holder.reset(new ChildProcess(m_program, With({"--device", device, "--duration", "20"})));
+            holderName = "vpihost";
+            ASSERT_TRUE(holder->WaitForStderr("reading COM")) << holder->Err();
+        }
+        ChildProcess second(m_program, With({"--device", device, "--quiet"}));
+        EXPECT_EQ(5, second.Wait());
+        EXPECT_EQ(
+            "vpihost: " + device + " is in use by " + holderName + " (process " + std::to_string(holder->pid()) + ")\n",
+            second.Err());
+        if (!lockless) {
+            holder->Signal(SIGINT);
+            EXPECT_EQ(0, holder->Wait(10000)) << holder->Err();
+        }
+    }
     close(master);
 }
 

@@ -35,11 +35,14 @@ void ExpectNoFlowControl(const DCB& dcb) {
 
 }  // namespace
 
-TEST(BuildCommDcbTest, ShortFormsOfTheStartDialog) {
+// The start dialog's two texts, and every rate that MODE abbreviates to two digits.
+TEST(BuildCommDcbTest, ShortForms) {
     struct {
         const char* text;
         DWORD baud;
-    } cases[] = {{"48,N,8,1", 4800}, {"96,N,8,1", 9600}, {" 96, n, 8, 1 ", 9600}, {"COM2: 48,N,8,1", 4800}};
+    } cases[] = {{"48,N,8,1", 4800}, {"96,N,8,1", 9600}, {" 96, n, 8, 1 ", 9600}, {"COM2: 48,N,8,1", 4800},
+                 {"11,N,8,1", 110},  {"15,N,8,1", 150},  {"30,N,8,1", 300},       {"60,N,8,1", 600},
+                 {"12,N,8,1", 1200}, {"24,N,8,1", 2400}, {"19,N,8,1", 19200}};
     for (const auto& c : cases) {
         DCB dcb = FlowEverywhere();
         ASSERT_TRUE(BuildCommDCBA(c.text, &dcb)) << c.text;

@@ -39,6 +39,15 @@ void MapPorts(const char* path) {
     for (const char* name : kPortNames) W32MapComPort(name, path);
 }
 
+// "... is in use by gpsd (process 1234)" where /proc shows the program that
+// has the device, else by another program.
+std::string InUse(const std::string& path) {
+    char name[64] = "";
+    DWORD pid = W32FindSerialDeviceUser(path.c_str(), name, sizeof name);
+    return path + " is in use by " +
+           (pid != 0 ? std::string(name) + " (process " + std::to_string(pid) + ")" : "another program");
+}
+
 // Opens a serial device to watch it (it is never read here), or says in
 // the user's terms why it cannot be opened.
 int OpenDevice(const std::string& path, std::string* error) {
@@ -52,7 +61,7 @@ int OpenDevice(const std::string& path, std::string* error) {
                      "): on Debian the user must be in the group dialout (sudo adduser $USER dialout, then log in "
                      "again)";
         } else if (e == EBUSY) {
-            *error = path + " is in use by another program";
+            *error = InUse(path);
         } else if (e == ENXIO || e == ENODEV || e == EIO) {
             *error = "the device " + path + " does not answer (" + strerror(e) + "): is there hardware behind it?";
         } else {
@@ -66,10 +75,12 @@ int OpenDevice(const std::string& path, std::string* error) {
         *error = path + " is not a serial device (not a tty)";
         return -1;
     }
-    // A program that holds the device with an advisory lock has it too.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    // A program that has the device open, or holds it with an advisory
+    // lock, would split the receiver's data with the plug-in.
+    if (W32FindSerialDeviceUser(path.c_str(), nullptr, 0) != 0 ||
+        (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)) {
         close(fd);
-        *error = path + " is in use by another program";
+        *error = InUse(path);
         return -1;
     }
     flock(fd, LOCK_UN);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "serial_holder.h"
 #include "serial_registry.h"
 #include "serial_tap.h"
 #include "serial_termios.h"
@@ -113,9 +114,10 @@ HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
     }
     // Windows opens a port for one user only, across all programs: an
     // advisory lock that every opener of this stand-in takes (and that other
-    // careful programs honour), and the tty's exclusive mode, which keeps
-    // out any other opener without privileges.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // careful programs honour), and no other process that has the device
+    // open already (a reader without a lock would split the data with us).
+    // Both end with the process that held the port.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || FindDeviceUser(st.st_rdev, nullptr) != 0) {
         close(fd);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -135,7 +137,10 @@ HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
         return INVALID_HANDLE_VALUE;
     }
     port->m_claimed = true;
-    ioctl(fd, TIOCEXCL);
+    // The tty's exclusive mode keeps later openers without privileges out.
+    // A pseudo-terminal keeps that mode while its other end is open, after
+    // this process has gone too (killed, say), so it is not used there.
+    if (!IsPseudoTerminal(dev)) ioctl(fd, TIOCEXCL);
     // A Windows port has no line discipline: raw from the first byte.
     MakeRaw(&tio);
     tcsetattr(fd, TCSANOW, &tio);

@@ -18,6 +18,14 @@ WIN32_API void W32ResetComPorts(void);
 // Serial ports open right now (any name or path), for leak checks.
 WIN32_API size_t W32CountOpenComPorts(void);
 
+// Another process that has the device open, as the kernel's table of open
+// files under /proc shows it (a second CreateFileA learns no more than
+// ERROR_ACCESS_DENIED). The process that holds a pseudo-terminal's other end
+// (a simulator, socat, a test) is the device, not a user of it. A caller
+// sees its own user's processes, root sees all. The process id, 0 when none
+// is found; name (when not null) gets the program's name, NUL-terminated.
+WIN32_API DWORD W32FindSerialDeviceUser(const char* devicePath, char* name, size_t nameSize);
+
 // Faults, per port name. Each kind fails the matching calls with its error
 // (0 chooses the kind's usual error) for the next `count` calls, or until
 // cleared when count is negative. A fault set while a call is blocked in
