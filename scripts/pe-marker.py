@@ -1,9 +1,20 @@
 #!/usr/bin/env python3
 """Writes a NUL-terminated marker twice, directly behind the section table of
-a PE file, into the header area's free space. Fails when that space is not
-free (all zero) or too small for both copies."""
+a PE file, into the header area's free space, and brings the header's
+checksum up to date. Fails when that space is not free (all zero) or too
+small for both copies."""
 import struct
 import sys
+
+
+def pe_checksum(data, field):
+    """The optional header's CheckSum: the file's 16-bit words summed with
+    end-around carry, the field itself counted as zero, plus the length."""
+    padded = bytes(data[:field]) + b"\0\0\0\0" + bytes(data[field + 4:]) + b"\0" * (len(data) % 2)
+    total = sum(struct.unpack_from(f"<{len(padded) // 2}H", padded))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)
 
 
 def main():
@@ -32,6 +43,8 @@ def main():
     if any(data[start:end]):
         sys.exit(f"{path}: the space behind the section table is in use")
     data[start:end] = payload
+    checksum_field = pe + 24 + 64
+    struct.pack_into("<I", data, checksum_field, pe_checksum(data, checksum_field))
     open(path, "wb").write(data)
 
 
