@@ -10,17 +10,14 @@
 #include "serial/GPSComm.h"
 #include "serial/ModuleState.h"
 
-#define NT_PROTOCOL_NMEA 0
-#define NT_PROTOCOL_SONY 1
-
 void CGPSComm::DecodeLine() {
     // The assembler keeps the line NUL-terminated; this makes sure of it, so
     // that nothing behind the buffer is ever read.
     m_szLine[sizeof(m_szLine) - 1] = '\0';
 
-    if (m_nProtocol == NT_PROTOCOL_NMEA) {
+    if (m_nProtocol == NT_RECEIVER_NMEA) {
         DecodeNmea();
-    } else if (m_nProtocol == NT_PROTOCOL_SONY && strncmp(m_szLine, "SONY", 4) == 0) {
+    } else if (m_nProtocol == NT_RECEIVER_SONY && strncmp(m_szLine, "SONY", 4) == 0) {
         DecodeSony();
     }
     // Every line is sent, whether or not it changed anything.

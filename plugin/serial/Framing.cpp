@@ -15,7 +15,7 @@ static int BoundedLength(const char* psz, int nMax) {
 // that begins before nEnd; 0 when there is none.
 static int FindMarker(const char* pszText, int nEnd, int nProtocol) {
     for (int i = 1; i < nEnd; i++) {
-        if (nProtocol == 1 ? strncmp(pszText + i, "SONY", 4) == 0 : pszText[i] == '$') return i;
+        if (nProtocol == NT_RECEIVER_SONY ? strncmp(pszText + i, "SONY", 4) == 0 : pszText[i] == '$') return i;
     }
     return 0;
 }

@@ -9,7 +9,7 @@ IMPLEMENT_DYNAMIC(CGPSComm, CObject)
 
 CGPSComm::CGPSComm()
     : m_hComm(INVALID_HANDLE_VALUE),
-      m_nProtocol(0),
+      m_nProtocol(NT_RECEIVER_NMEA),
       m_bRunning(0),
       m_nLineLength(0),
       m_dHeldCourse(0.0),

@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include "serial/ReceiverType.h"
+
 // The line assembler's buffer: a line of up to NT_LINE_SIZE - 1 characters
 // and its NUL.
 #define NT_LINE_SIZE 256

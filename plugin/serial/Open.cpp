@@ -24,7 +24,7 @@ static const char kKeyAnyTalker[] = "GPSNavi AnyTalker";
 int CGPSComm::Open() {
     CGPSNaviStartDlg dlg(nullptr);
     dlg.m_nCommPort = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeyCommPort, 1));
-    dlg.m_nDevice = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeyProtocol, 0));
+    dlg.m_nDevice = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeyProtocol, NT_RECEIVER_NMEA));
     dlg.m_bCentering = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeyCentering, 1));
     dlg.m_b3DView = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKey3DView, 1));
     dlg.m_bRecord = static_cast<int>(VPI_GetProfileInt(g_nPluginId, kKeyRecord, 1));

@@ -78,7 +78,7 @@ UINT ReceiverThread(LPVOID pParam) {
 
     memset(&g_Overlapped, 0, sizeof(g_Overlapped));
     g_Overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-    if (pComm->m_nProtocol == 1) SendSonyStart(pComm, hComm, &dwTransfer);
+    if (pComm->m_nProtocol == NT_RECEIVER_SONY) SendSonyStart(pComm, hComm, &dwTransfer);
     ResetEvent(g_Overlapped.hEvent);
     SetCommMask(hComm, EV_RXCHAR);
 

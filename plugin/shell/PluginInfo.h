@@ -3,6 +3,8 @@
 
 #include <stddef.h>
 
+#include "ProductVersion.h"
+
 struct tagPLUGININFO {
     unsigned int dwSize;  // 280
     char szName[80];
@@ -19,8 +21,8 @@ static_assert(offsetof(tagPLUGININFO, dwFlags) == 276, "flag");
 
 #define PLUGININFO_SIZE 280
 // The oldest host the module runs in: the gate in Init, and the marker a host
-// reads from the file before loading it (the build reads this line too).
-#define MIN_HOST_VERSION 7420
+// reads from the file before loading it.
+#define MIN_HOST_VERSION NT_HOST_VERSION
 #define NT_STRINGIFY_(x) #x
 #define NT_STRINGIFY(x) NT_STRINGIFY_(x)
 #define VPI_REQUIRE_MARKER "&&VPI_REQUIRE_" NT_STRINGIFY(MIN_HOST_VERSION) "&"

@@ -2,6 +2,9 @@
 
 #include <string.h>
 
+#include "serial/ReceiverType.h"
+#include "shell/Texts.h"
+
 namespace {
 
 // Indexed by m_nCommPort; the radios reach the first four.
@@ -29,7 +32,7 @@ CGPSNaviStartDlg::CGPSNaviStartDlg(CWnd* pParent)
       m_bCentering(FALSE),
       m_bRecord(FALSE),
       m_nCommPort(0),
-      m_nDevice(-1),
+      m_nDevice(NT_RECEIVER_NONE),
       m_strSampling(""),
       m_bCommConfigured(FALSE) {
     // Defined even where GetCommState fails to fill it.
@@ -56,7 +59,7 @@ BOOL CGPSNaviStartDlg::OnInitDialog() {
 
 // The mode string of the receiver type: NMEA at 4800 baud, every other
 // value (Sony, or none chosen) at 9600.
-LPCSTR CGPSNaviStartDlg::DeviceMode() const { return m_nDevice == 0 ? g_szModeNmea : g_szModeSony; }
+LPCSTR CGPSNaviStartDlg::DeviceMode() const { return m_nDevice == NT_RECEIVER_NMEA ? g_szModeNmea : g_szModeSony; }
 
 // Opens the port that m_nCommPort names, exclusively; on failure tells the
 // user and returns INVALID_HANDLE_VALUE. An index beyond the table names no
@@ -67,7 +70,7 @@ HANDLE CGPSNaviStartDlg::OpenCommPort() {
         hComm =
             CreateFileA(g_szCommPortName[m_nCommPort], GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     }
-    if (hComm == INVALID_HANDLE_VALUE) AfxMessageBox("Cannot Open COM port", MB_ICONEXCLAMATION);
+    if (hComm == INVALID_HANDLE_VALUE) AfxMessageBox(TEXT_CANNOT_OPEN_PORT, MB_ICONEXCLAMATION);
     return hComm;
 }
 

@@ -7,11 +7,12 @@
 #include <string>
 #include <utility>
 
+#include "ProductVersion.h"
 #include "vpi_host.h"
 
 class BuiltinHost : public IVpiHost {
 public:
-    int GetVersion() override { return 7420; }
+    int GetVersion() override { return NT_HOST_VERSION; }
     unsigned int AddHook(unsigned int, tagHOOKENTRY*) override;
     unsigned int AddMenu(unsigned int, unsigned int, const char*, VPI_CALLBACK) override;
     unsigned int GetProfileInt(unsigned int nPluginId, const char* pszKey, int nDefault) override;
