@@ -406,7 +406,7 @@ int main(int argc, char** argv) {
         return vpihost::kExitUsage;
     }
     if (options.help) {
-        fputs(vpihost::UsageText(), stdout);
+        fputs(vpihost::UsageText().c_str(), stdout);
         return vpihost::kExitOk;
     }
     if (options.version) {
