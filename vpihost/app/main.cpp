@@ -20,6 +20,7 @@
 #include "IniProfile.h"
 #include "ModuleMarker.h"
 #include "Options.h"
+#include "PluginProfile.h"
 #include "PluginModule.h"
 #include "ProgressLine.h"
 #include "StopSignal.h"
@@ -35,9 +36,6 @@ constexpr int kExitUsage = 2;
 constexpr int kExitModule = 3;
 constexpr int kExitVersion = 4;
 constexpr int kExitSource = 5;
-
-// The id this host gives its one plug-in.
-constexpr unsigned int kPluginId = 1;
 
 // How long a link may run without a position before vpihost says so.
 constexpr auto kSilence = std::chrono::seconds(5);
@@ -188,7 +186,7 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
         module.Release();
         return kExitRunFailed;
     }
-    if (!desktop.PrepareStartDialog(o, &profile, kPluginId, &error)) {
+    if (!desktop.PrepareStartDialog(o, &error)) {
         ErrorLine(error);
         module.Close();
         module.Release();
@@ -224,8 +222,8 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
         ErrorLine(error);
     }
     // What the dialog chose, as the module stored it, and the line as it is.
-    const std::string port = "COM" + std::to_string(profile.GetInt(kPluginId, "GPSNavi CommPort", 1) + 1);
-    const int protocol = profile.GetInt(kPluginId, "GPSNavi Protcol", 0);
+    const std::string port = "COM" + std::to_string(StoredPort(profile));
+    const int protocol = StoredReceiverType(profile);
     const int baud = source.LineSpeed();
     Status("reading " + port + " from " + source.Description() +
            (baud > 0 ? " at " + std::to_string(baud) + " baud" : std::string()) + ", receiver type " +
@@ -288,7 +286,7 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (StopRequested() || durationPassed()) continue;  // said at the loop's top
             Status("the receiver at " + o.device + " is back; the start dialog runs again");
-            desktop.PrepareStartDialog(o, &profile, kPluginId, &error);
+            desktop.PrepareStartDialog(o, &error);
             refusal = startLink();
             if (!refusal.empty()) {
                 ErrorLine("navigation did not start again: " + refusal);
@@ -380,10 +378,7 @@ int Run(const Options& o) {
     if (!o.about) {
         if (!CheckWritable(o.gpx, "GPX file") || !CheckWritable(o.svg, "picture") || !CheckWritable(o.logPath, "log"))
             return kExitRunFailed;
-        bool sony = o.receiver == Receiver::kSony ||
-                    (o.receiver == Receiver::kUnset && profile.GetInt(kPluginId, "GPSNavi Protcol", 0) == 1);
-        int port = o.port > 0 ? o.port : profile.GetInt(kPluginId, "GPSNavi CommPort", 1) + 1;
-        if (!source.Prepare(o, port, sony, &error)) {
+        if (!source.Prepare(o, profile, &error)) {
             ErrorLine(error);
             return kExitSource;
         }
