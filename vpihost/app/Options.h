@@ -48,7 +48,7 @@ struct OptionRow {
     const char* value;
     const char* also;   // another spelling on the same line: "-V", "--no-center"; or nullptr
     const char* help;   // the rest of the --help line
-    const char* needs;  // what a refused value should have been, for the message
+    const char* needs;  // what a refused value should have been; nullptr where apply takes any
     // Sets the option as spelt (name or also) with its value; false when
     // the value is not one the option takes.
     bool (*apply)(Options& options, const std::string& spelling, const std::string& value);
