@@ -1,9 +1,14 @@
 // The command line: every option reaches its field, bad values and
-// conflicting sources are refused with a reason.
+// conflicting sources are refused with a reason, and the documents name
+// every option of the table.
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
 
 #include "Options.h"
 
+using vpihost::OptionRow;
 using vpihost::Options;
 using vpihost::ParseOptions;
 using vpihost::Receiver;
@@ -51,6 +56,12 @@ TEST(Options, EveryOptionReachesItsField) {
     EXPECT_EQ("t.svg", o.svg);
     EXPECT_TRUE(o.quiet);
     EXPECT_DOUBLE_EQ(2.5, o.duration);
+    o = Parse({"--center", "--no-3d", "--record", "--about", "-h"});
+    EXPECT_EQ(1, o.center);
+    EXPECT_EQ(0, o.view3d);
+    EXPECT_EQ(1, o.record);
+    EXPECT_TRUE(o.about && o.help);
+    EXPECT_TRUE(Parse({"--help"}).help);
 }
 
 TEST(Options, ValuesMayFollowAnEqualsSignAndTheVersionHasTwoNames) {
@@ -98,5 +109,37 @@ TEST(Options, ConflictingSourcesAndMisplacedSwitchesAreRefused) {
     EXPECT_NE(std::string::npos, Refusal({"--fast"}).find("--replay"));
     EXPECT_NE(std::string::npos, Refusal({"--sim-speed", "50"}).find("--simulate"));
 }
+
+TEST(Options, HelpLinesShowSpellingsAndValuesInOneColumn) {
+    const std::string help = vpihost::UsageText();
+    for (const char* line : {"\n  --port 1..4          COM1 to COM4\n",
+                             "\n  --json=tpv           one TPV object per record, as the Linux GPS tools write\n",
+                             "\n  --version, -V        vpihost's version\n", "\nData source:\n"})
+        EXPECT_NE(std::string::npos, help.find(line)) << line;
+}
+
+#ifdef VPIHOST_SOURCE_DIR
+// Each spelling as a code span of its own: "`--port 1..4`", "`--center`".
+TEST(Options, ReadmeAndDocsNameEveryOptionOfTheTable) {
+    for (const char* doc : {"README.md", "docs/vpihost.md"}) {
+        std::ifstream in(std::string(VPIHOST_SOURCE_DIR) + "/" + doc, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(text.empty()) << doc;
+        for (const OptionRow& row : vpihost::OptionTable()) {
+            if (!row.name) continue;
+            std::vector<std::string> spellings = {row.name + std::string(row.value[0] == '=' ? row.value : "")};
+            if (row.also) spellings.push_back(row.also);
+            for (const std::string& spelling : spellings) {
+                const std::string span = "`" + spelling;
+                bool named = false;
+                for (size_t at = text.find(span); at != std::string::npos && !named; at = text.find(span, at + 1))
+                    named = at + span.size() < text.size() &&
+                            (text[at + span.size()] == '`' || text[at + span.size()] == ' ');
+                EXPECT_TRUE(named) << doc << " does not name " << spelling;
+            }
+        }
+    }
+}
+#endif
 
 }  // namespace

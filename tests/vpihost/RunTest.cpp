@@ -542,6 +542,17 @@ TEST_F(VpihostRun, ErrorsGiveOneLineAndANonZeroExit) {
     }
 }
 
+TEST_F(VpihostRun, TheModuleIsClosedAndReleasedOnceWhenNoLinkIsStarted) {
+    const std::string module = BesideTestProgram("libvpihost_no_menu.so");
+    const std::string loaded = "module: Init\nmodule: Load\n", closed = "module: Close\nmodule: Release\n";
+    ChildProcess noMenu(m_program, With({"--module", module, "--quiet"}));
+    EXPECT_EQ(1, noMenu.Wait());
+    EXPECT_EQ(loaded + "vpihost: the plug-in added no item to the GPS menu\n" + closed, noMenu.Err());
+    ChildProcess about(m_program, With({"--module", module, "--quiet", "--about"}));
+    EXPECT_EQ(0, about.Wait());
+    EXPECT_EQ(loaded + "module: About\n" + closed, about.Err());
+}
+
 TEST_F(VpihostRun, VersionIsOneLineOnStdout) {
     for (const char* option : {"--version", "-V"}) {
         ChildProcess run(m_program, {option});

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "IniProfile.h"
 #include "Options.h"
 
 namespace vpihost {
@@ -21,10 +22,10 @@ public:
     DataSource& operator=(const DataSource&) = delete;
 
     // Before the start dialog: opens the device or the log and maps the
-    // ports; starts the --log recording. port is the one the dialog will
-    // open (1..4); sony chooses the replay's default pace (9600 rather than
-    // 4800 baud). False with a one-line reason.
-    bool Prepare(const Options& options, int port, bool sony, std::string* error);
+    // ports; starts the --log recording. The profile and the options tell
+    // the port the dialog will open and the receiver type it will choose
+    // (the replay's default pace). False with a one-line reason.
+    bool Prepare(const Options& options, const IniProfile& profile, std::string* error);
 
     // Once the link runs: starts the simulator or the replay.
     bool Start(std::string* error);

@@ -14,6 +14,7 @@
 
 #include "DataSource.h"
 #include "LineSpeed.h"
+#include "PluginProfile.h"
 #include "PseudoTerminal.h"
 #include "ReplayWriter.h"
 #include "Sentences.h"
@@ -160,9 +161,9 @@ struct DataSource::Impl {
 DataSource::DataSource() : m(new Impl) {}
 DataSource::~DataSource() = default;
 
-bool DataSource::Prepare(const Options& o, int, bool sony, std::string* error) {
+bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::string* error) {
     m->options = o;
-    m->sony = sony;
+    m->sony = SonyToChoose(o, profile);
     if (!o.logPath.empty()) {
         m->log.fd = open(o.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (m->log.fd < 0) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "DataSource.h"
+#include "PluginProfile.h"
 
 namespace vpihost {
 
@@ -71,8 +72,9 @@ struct DataSource::Impl {
 DataSource::DataSource() : m(new Impl) {}
 DataSource::~DataSource() = default;
 
-bool DataSource::Prepare(const Options& o, int port, bool, std::string* error) {
+bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::string* error) {
     if (o.device.empty()) return true;  // --simulate and --replay are refused before
+    const int port = PortToOpen(o, profile);
     if (!UnderWine()) {
         *error = "--device works on Linux and under Wine; on Windows the COM port is real";
         return false;

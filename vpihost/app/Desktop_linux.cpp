@@ -1,23 +1,15 @@
 #include <win32_control.h>
 
-#include <mutex>
-
 #include "Console.h"
 #include "Desktop.h"
+#include "DesktopState.h"
 #include "StartDialogPlay.h"
 
 namespace vpihost {
 
 namespace {
 
-struct State {
-    std::mutex mutex;
-    Options options;
-    bool played = false;
-    bool stayedOpen = false;
-    std::string lastBox;
-    std::string outcome;
-} g_state;
+PlayState g_state;
 
 int AnswerMessageBox(void*, HWND, const char* text, const char*, UINT) {
     std::string utf8 = Cp932ToUtf8(text ? text : "");
@@ -25,17 +17,7 @@ int AnswerMessageBox(void*, HWND, const char* text, const char*, UINT) {
         std::lock_guard<std::mutex> lock(g_state.mutex);
         g_state.lastBox = utf8;
     }
-    // A box's lines as one line, so each message stays one line of stderr.
-    std::string line;
-    for (char c : utf8) {
-        if (c == '\n') {
-            if (!line.empty() && line.back() != ' ') line += " / ";
-        } else if (c != '\r') {
-            line += c;
-        }
-    }
-    while (line.size() >= 3 && line.compare(line.size() - 3, 3, " / ") == 0) line.resize(line.size() - 3);
-    ErrorLine("message box: " + line);
+    SayMessageBox(utf8);
     return IDOK;
 }
 
@@ -81,7 +63,9 @@ Desktop::~Desktop() {
     W32SetMessageBoxResponder(nullptr, nullptr);
 }
 
-bool Desktop::PrepareStartDialog(const Options& options, IniProfile*, unsigned int, std::string*) {
+PlayState& DesktopState() { return g_state; }
+
+bool Desktop::PrepareStartDialog(const Options& options, std::string*) {
     {
         std::lock_guard<std::mutex> lock(g_state.mutex);
         g_state.options = options;
@@ -91,19 +75,6 @@ bool Desktop::PrepareStartDialog(const Options& options, IniProfile*, unsigned i
     W32SetDialogDriver(&PlayStartDialog, nullptr);
     if (options.baud > 0) W32SetCommConfigResponder(&ConfirmBaud, nullptr);
     return true;
-}
-
-std::string Desktop::StartDialogOutcome() const {
-    std::lock_guard<std::mutex> lock(g_state.mutex);
-    if (!g_state.played) return "the start dialog did not appear";
-    if (g_state.stayedOpen)
-        return "the start dialog refused Start" + (g_state.lastBox.empty() ? "" : " (" + g_state.lastBox + ")");
-    return std::string();
-}
-
-std::string Desktop::LastMessageBox() const {
-    std::lock_guard<std::mutex> lock(g_state.mutex);
-    return g_state.lastBox;
 }
 
 }  // namespace vpihost

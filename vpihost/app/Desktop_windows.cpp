@@ -11,6 +11,7 @@
 
 #include "Console.h"
 #include "Desktop.h"
+#include "DesktopState.h"
 #include "StartDialogPlay.h"
 
 namespace vpihost {
@@ -19,16 +20,11 @@ namespace {
 
 constexpr int kMessageBoxText = 0xFFFF;
 
-struct State {
-    std::mutex mutex;
+struct State : PlayState {
     DWORD uiThread = 0;
     bool stop = false;
     bool armed = false;  // the next start dialog is to be played
-    Options options;
-    bool played = false;
-    bool stayedOpen = false;
-    int boxes = 0;  // message boxes answered
-    std::string lastBox;
+    int boxes = 0;       // message boxes answered
     std::thread player, answerer;
 } g_state;
 
@@ -70,21 +66,12 @@ int BoxesAnswered() {
     return g_state.boxes;
 }
 
-// A box's lines as one line of stderr; the box is then closed with OK.
+// A box's text on stderr; the box is then closed with OK.
 void AnswerMessageBox(HWND box) {
     char text[2048] = {};
     GetDlgItemTextA(box, kMessageBoxText, text, sizeof text);
     std::string utf8 = Cp932ToUtf8(text);
-    std::string line;
-    for (char c : utf8) {
-        if (c == '\n') {
-            if (!line.empty() && line.back() != ' ') line += " / ";
-        } else if (c != '\r') {
-            line += c;
-        }
-    }
-    while (line.size() >= 3 && line.compare(line.size() - 3, 3, " / ") == 0) line.resize(line.size() - 3);
-    ErrorLine("message box: " + line);
+    SayMessageBox(utf8);
     PostClick(box, IDOK);
     for (int i = 0; i < 300 && IsOpen(box); ++i) Sleep(10);
     std::lock_guard<std::mutex> lock(g_state.mutex);
@@ -172,7 +159,9 @@ Desktop::~Desktop() {
     g_state.answerer.join();
 }
 
-bool Desktop::PrepareStartDialog(const Options& o, IniProfile*, unsigned int, std::string* error) {
+PlayState& DesktopState() { return g_state; }
+
+bool Desktop::PrepareStartDialog(const Options& o, std::string* error) {
     if (o.baud > 0) {
         *error = "--baud is played on Linux only; on Windows use the dialog's line-settings button";
         return false;
@@ -183,19 +172,6 @@ bool Desktop::PrepareStartDialog(const Options& o, IniProfile*, unsigned int, st
     g_state.played = false;
     g_state.stayedOpen = false;
     return true;
-}
-
-std::string Desktop::StartDialogOutcome() const {
-    std::lock_guard<std::mutex> lock(g_state.mutex);
-    if (!g_state.played) return "the start dialog did not appear";
-    if (g_state.stayedOpen)
-        return "the start dialog refused Start" + (g_state.lastBox.empty() ? "" : " (" + g_state.lastBox + ")");
-    return std::string();
-}
-
-std::string Desktop::LastMessageBox() const {
-    std::lock_guard<std::mutex> lock(g_state.mutex);
-    return g_state.lastBox;
 }
 
 }  // namespace vpihost

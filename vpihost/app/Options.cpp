@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -18,12 +19,12 @@ bool ParseInt(const std::string& text, long low, long high, int* out) {
     return true;
 }
 
-bool ParseSeconds(const std::string& text, double* out) {
+bool ParsePositive(const std::string& text, double high, double* out) {
     if (text.empty()) return false;
     errno = 0;
     char* end = nullptr;
     double value = strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(value) || value <= 0 || value > 1e7) return false;
+    if (errno != 0 || *end != '\0' || !std::isfinite(value) || value <= 0 || value > high) return false;
     *out = value;
     return true;
 }
@@ -40,193 +41,190 @@ bool ParseReceiver(const std::string& text, Receiver* out) {
     return false;
 }
 
+using Text = const std::string&;
+
+constexpr OptionRow Heading(const char* text) { return {nullptr, "", nullptr, text, nullptr, nullptr}; }
+
+// What the rows that take any value, and the switches, do.
+bool Take(std::string* field, const std::string& value) {
+    *field = value;
+    return true;
+}
+bool On(bool* field) {
+    *field = true;
+    return true;
+}
+bool Set(int* field, bool on) {
+    *field = on ? 1 : 0;
+    return true;
+}
+
 }  // namespace
 
-const char* UsageText() {
-    return "usage: vpihost [options]\n"
-           "Loads the GPS driver plug-in, starts GPS navigation through its start dialog and prints every fix.\n"
-           "\n"
-           "Module and host:\n"
-           "  --module PATH        plug-in module (default: NMEATavelo.vpl beside vpihost)\n"
-           "  --host-version N     host version reported to the plug-in (default 7420)\n"
-           "  --profile FILE       INI profile (default $XDG_CONFIG_HOME/vpihost/profile.ini)\n"
-           "  --local-time         the view shows local time: the plug-in reports local times\n"
-           "  --about              show the plug-in's about box, then close it again\n"
-           "Start dialog (without these, Start is pressed with the stored settings):\n"
-           "  --port 1..4          COM1 to COM4\n"
-           "  --receiver nmea|sony receiver type\n"
-           "  --interval N         display update interval in seconds\n"
-           "  --center, --no-center, --3d, --no-3d, --record, --no-record\n"
-           "  --baud N             line speed, set through the line-settings button\n"
-           "  --any-talker         take $GNRMC, $GNGGA ... too (multi-system receivers); stored\n"
-           "  --no-any-talker      only $GP sentences again (the module's default); stored\n"
-           "Data source:\n"
-           "  --device PATH        serial device behind the COM port (Linux, Wine)\n"
-           "  --wait-for-device    when the device goes away, wait for it and start again\n"
-           "  --simulate nmea|sony a simulated receiver on a pseudo-terminal (Linux)\n"
-           "  --sim-speed KMH      the simulated car's speed (default 40)\n"
-           "  --replay FILE        a recorded log written into a pseudo-terminal (Linux)\n"
-           "  --fast               replay as fast as the plug-in reads, not at the baud rate\n"
-           "  --duration SECONDS   stop after this long (default: Ctrl-C, or the replay's end)\n"
-           "Output:\n"
-           "  --json               one JSON object per record (the record's own members)\n"
-           "  --json=tpv           one TPV object per record, as the Linux GPS tools write\n"
-           "  --gpx FILE           write the track as GPX\n"
-           "  --svg FILE           write a picture of the track\n"
-           "  --log FILE           record the raw bytes the plug-in read, for --replay\n"
-           "  --quiet              no progress or status lines on stderr\n"
-           "  --version, -V        vpihost's version\n"
-           "  --help               this text\n"
-           "Options that take a value also take it as --option=value.\n";
+const std::vector<OptionRow>& OptionTable() {
+    static const std::vector<OptionRow> rows = {
+        Heading("Module and host:"),
+        {"--module", "PATH", nullptr, "plug-in module (default: NMEATavelo.vpl beside vpihost)", nullptr,
+         [](Options& o, Text, Text v) { return Take(&o.modulePath, v); }},
+        {"--host-version", "N", nullptr, "host version reported to the plug-in (default 7420)", "a number",
+         [](Options& o, Text, Text v) { return ParseInt(v, 0, 2147483647L, &o.hostVersion); }},
+        {"--profile", "FILE", nullptr, "INI profile (default $XDG_CONFIG_HOME/vpihost/profile.ini)", nullptr,
+         [](Options& o, Text, Text v) { return Take(&o.profilePath, v); }},
+        {"--local-time", "", nullptr, "the view shows local time: the plug-in reports local times", nullptr,
+         [](Options& o, Text, Text) { return On(&o.localTime); }},
+        {"--about", "", nullptr, "show the plug-in's about box, then close it again", nullptr,
+         [](Options& o, Text, Text) { return On(&o.about); }},
+        Heading("Start dialog (without these, Start is pressed with the stored settings):"),
+        {"--port", "1..4", nullptr, "COM1 to COM4", "1, 2, 3 or 4 (COM1 to COM4)",
+         [](Options& o, Text, Text v) { return ParseInt(v, 1, 4, &o.port); }},
+        {"--receiver", "nmea|sony", nullptr, "receiver type", "nmea or sony",
+         [](Options& o, Text, Text v) { return ParseReceiver(v, &o.receiver); }},
+        {"--interval", "N", nullptr, "display update interval in seconds", "a number of seconds from 1 to 86400",
+         [](Options& o, Text, Text v) { return ParseInt(v, 1, 86400, &o.interval); }},
+        {"--center", "", "--no-center", "centre the map on the position, or not", nullptr,
+         [](Options& o, Text spelling, Text) { return Set(&o.center, spelling == "--center"); }},
+        {"--3d", "", "--no-3d", "navigate in the 3D view, or not", nullptr,
+         [](Options& o, Text spelling, Text) { return Set(&o.view3d, spelling == "--3d"); }},
+        {"--record", "", "--no-record", "record the track, or not", nullptr,
+         [](Options& o, Text spelling, Text) { return Set(&o.record, spelling == "--record"); }},
+        {"--baud", "N", nullptr, "line speed, set through the line-settings button", "a line speed from 50 to 4000000",
+         [](Options& o, Text, Text v) { return ParseInt(v, 50, 4000000, &o.baud); }},
+        {"--any-talker", "", nullptr, "take $GNRMC, $GNGGA ... too (multi-system receivers); stored", nullptr,
+         [](Options& o, Text, Text) { return Set(&o.anyTalker, true); }},
+        {"--no-any-talker", "", nullptr, "only $GP sentences again (the module's default); stored", nullptr,
+         [](Options& o, Text, Text) { return Set(&o.anyTalker, false); }},
+        Heading("Data source:"),
+        {"--device", "PATH", nullptr, "serial device behind the COM port (Linux, Wine)", nullptr,
+         [](Options& o, Text, Text v) { return Take(&o.device, v); }},
+        {"--wait-for-device", "", nullptr, "when the device goes away, wait for it and start again", nullptr,
+         [](Options& o, Text, Text) { return On(&o.waitForDevice); }},
+        {"--simulate", "nmea|sony", nullptr, "a simulated receiver on a pseudo-terminal (Linux)", "nmea or sony",
+         [](Options& o, Text, Text v) { return ParseReceiver(v, &o.simulate); }},
+        {"--sim-speed", "KMH", nullptr, "the simulated car's speed (default 40)",
+         "a speed in km/h above 0 and up to 999",
+         [](Options& o, Text, Text v) { return ParsePositive(v, 999, &o.simSpeedKmh); }},
+        {"--replay", "FILE", nullptr, "a recorded log written into a pseudo-terminal (Linux)", nullptr,
+         [](Options& o, Text, Text v) { return Take(&o.replay, v); }},
+        {"--fast", "", nullptr, "replay as fast as the plug-in reads, not at the baud rate", nullptr,
+         [](Options& o, Text, Text) { return On(&o.fast); }},
+        {"--duration", "SECONDS", nullptr, "stop after this long (default: Ctrl-C, or the replay's end)",
+         "a number of seconds above 0", [](Options& o, Text, Text v) { return ParsePositive(v, 1e7, &o.duration); }},
+        Heading("Output:"),
+        {"--json", "", nullptr, "one JSON object per record (the record's own members)", nullptr,
+         [](Options& o, Text, Text) { return On(&o.json); }},
+        {"--json", "=tpv", nullptr, "one TPV object per record, as the Linux GPS tools write", nullptr,
+         [](Options& o, Text, Text) { return On(&o.json) && On(&o.tpv); }},
+        {"--gpx", "FILE", nullptr, "write the track as GPX", nullptr,
+         [](Options& o, Text, Text v) { return Take(&o.gpx, v); }},
+        {"--svg", "FILE", nullptr, "write a picture of the track", nullptr,
+         [](Options& o, Text, Text v) { return Take(&o.svg, v); }},
+        {"--log", "FILE", nullptr, "record the raw bytes the plug-in read, for --replay", nullptr,
+         [](Options& o, Text, Text v) { return Take(&o.logPath, v); }},
+        {"--quiet", "", nullptr, "no progress or status lines on stderr", nullptr,
+         [](Options& o, Text, Text) { return On(&o.quiet); }},
+        {"--version", "", "-V", "vpihost's version", nullptr, [](Options& o, Text, Text) { return On(&o.version); }},
+        {"--help", "", "-h", "this text", nullptr, [](Options& o, Text, Text) { return On(&o.help); }},
+    };
+    return rows;
 }
+
+namespace {
+
+bool TakesValue(const OptionRow& row) { return row.value[0] != '\0' && row.value[0] != '='; }
+bool IsSpelling(const OptionRow& row, const std::string& arg) {
+    return row.name && (arg == row.name || (row.also && arg == row.also));
+}
+
+// The row an argument stands for, given whether a value followed an '='.
+const OptionRow* FindRow(const std::string& arg, bool inlineGiven, const std::string& inlineValue, std::string* error) {
+    const OptionRow* found = nullptr;
+    std::string fixed;  // the only values after '=' that rows of this name take: "=tpv"
+    for (const OptionRow& row : OptionTable()) {
+        if (!IsSpelling(row, arg)) continue;
+        if (row.value[0] != '=') {
+            if (!found) found = &row;
+            continue;
+        }
+        if (inlineGiven && inlineValue == row.value + 1) return &row;
+        fixed += (fixed.empty() ? "" : " or ") + std::string(row.value);
+    }
+    if (!found && fixed.empty()) {
+        *error = "unknown option '" + arg + "' (see --help)";
+    } else if (inlineGiven && !(found && TakesValue(*found))) {
+        *error = arg + " takes no value" + (fixed.empty() ? "" : " or " + fixed + ", not '" + inlineValue + "'");
+    } else if (!found) {
+        *error = arg + " needs " + fixed;
+    } else {
+        return found;
+    }
+    return nullptr;
+}
+
+// Options that only apply together; and a simulated receiver decides the
+// receiver type unless told otherwise.
+bool CheckCombination(Options* o, std::string* error) {
+    int sources = !o->device.empty() + (o->simulate != Receiver::kUnset) + !o->replay.empty();
+    if (sources > 1) {
+        *error = "choose one of --device, --simulate and --replay";
+    } else if (o->fast && o->replay.empty()) {
+        *error = "--fast only applies to --replay";
+    } else if (o->waitForDevice && o->device.empty()) {
+        *error = "--wait-for-device only applies to --device";
+    } else if (o->simSpeedKmh > 0 && o->simulate == Receiver::kUnset) {
+        *error = "--sim-speed only applies to --simulate";
+    } else {
+        if (o->simulate != Receiver::kUnset && o->receiver == Receiver::kUnset) o->receiver = o->simulate;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
     *o = Options();
     for (size_t i = 0; i < args.size(); ++i) {
         // "--name=value" is "--name value".
         std::string arg = args[i];
-        bool inlineGiven = false;
-        std::string inlineValue;
-        size_t eq = arg.find('=');
-        if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-            inlineGiven = true;
-            inlineValue = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
-        bool valueTaken = false;
-        auto value = [&](std::string* out) {
-            valueTaken = true;
-            if (inlineGiven) {
-                *out = inlineValue;
-                return true;
-            }
+        const size_t eq = arg.find('=');
+        const bool inlineGiven = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
+        std::string value = inlineGiven ? arg.substr(eq + 1) : std::string();
+        if (inlineGiven) arg.resize(eq);
+        const OptionRow* row = FindRow(arg, inlineGiven, value, error);
+        if (!row) return false;
+        if (TakesValue(*row) && !inlineGiven) {
             if (i + 1 >= args.size()) {
                 *error = arg + " needs a value";
                 return false;
             }
-            *out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (arg == "--json" && inlineGiven) {
-            if (inlineValue != "tpv") {
-                *error = "--json takes no value or =tpv, not '" + inlineValue + "'";
-                return false;
-            }
-            o->json = o->tpv = true;
+            value = args[++i];
+        }
+        if (!row->apply(*o, arg, value)) {
+            *error = arg + " needs " + row->needs + ", not '" + value + "'";
+            return false;
+        }
+    }
+    return CheckCombination(o, error);
+}
+
+std::string UsageText() {
+    // Descriptions start in one column; a longer option line pushes its own on.
+    constexpr size_t kColumn = 21;
+    std::string text =
+        "usage: vpihost [options]\n"
+        "Loads the GPS driver plug-in, starts GPS navigation through its start dialog and prints every fix.\n"
+        "\n";
+    for (const OptionRow& row : OptionTable()) {
+        if (!row.name) {
+            text += std::string(row.help) + "\n";
             continue;
         }
-        if (arg == "--help" || arg == "-h") {
-            o->help = true;
-        } else if (arg == "--module") {
-            if (!value(&o->modulePath)) return false;
-        } else if (arg == "--host-version") {
-            if (!value(&v)) return false;
-            if (!ParseInt(v, 0, 2147483647L, &o->hostVersion)) {
-                *error = "--host-version needs a number, not '" + v + "'";
-                return false;
-            }
-        } else if (arg == "--port") {
-            if (!value(&v)) return false;
-            if (!ParseInt(v, 1, 4, &o->port)) {
-                *error = "--port needs 1, 2, 3 or 4 (COM1 to COM4), not '" + v + "'";
-                return false;
-            }
-        } else if (arg == "--receiver" || arg == "--simulate") {
-            if (!value(&v)) return false;
-            Receiver* out = arg == "--receiver" ? &o->receiver : &o->simulate;
-            if (!ParseReceiver(v, out)) {
-                *error = arg + " needs nmea or sony, not '" + v + "'";
-                return false;
-            }
-        } else if (arg == "--interval") {
-            if (!value(&v)) return false;
-            if (!ParseInt(v, 1, 86400, &o->interval)) {
-                *error = "--interval needs a number of seconds from 1 to 86400, not '" + v + "'";
-                return false;
-            }
-        } else if (arg == "--center" || arg == "--no-center") {
-            o->center = arg == "--center";
-        } else if (arg == "--3d" || arg == "--no-3d") {
-            o->view3d = arg == "--3d";
-        } else if (arg == "--record" || arg == "--no-record") {
-            o->record = arg == "--record";
-        } else if (arg == "--any-talker" || arg == "--no-any-talker") {
-            o->anyTalker = arg == "--any-talker";
-        } else if (arg == "--baud") {
-            if (!value(&v)) return false;
-            if (!ParseInt(v, 50, 4000000, &o->baud)) {
-                *error = "--baud needs a line speed from 50 to 4000000, not '" + v + "'";
-                return false;
-            }
-        } else if (arg == "--profile") {
-            if (!value(&o->profilePath)) return false;
-        } else if (arg == "--local-time") {
-            o->localTime = true;
-        } else if (arg == "--device") {
-            if (!value(&o->device)) return false;
-        } else if (arg == "--sim-speed") {
-            if (!value(&v)) return false;
-            if (!ParseSeconds(v, &o->simSpeedKmh) || o->simSpeedKmh > 999) {
-                *error = "--sim-speed needs a speed in km/h above 0 and up to 999, not '" + v + "'";
-                return false;
-            }
-        } else if (arg == "--replay") {
-            if (!value(&o->replay)) return false;
-        } else if (arg == "--fast") {
-            o->fast = true;
-        } else if (arg == "--json") {
-            o->json = true;
-        } else if (arg == "--gpx") {
-            if (!value(&o->gpx)) return false;
-        } else if (arg == "--svg") {
-            if (!value(&o->svg)) return false;
-        } else if (arg == "--quiet") {
-            o->quiet = true;
-        } else if (arg == "--duration") {
-            if (!value(&v)) return false;
-            if (!ParseSeconds(v, &o->duration)) {
-                *error = "--duration needs a number of seconds above 0, not '" + v + "'";
-                return false;
-            }
-        } else if (arg == "--about") {
-            o->about = true;
-        } else if (arg == "--version" || arg == "-V") {
-            o->version = true;
-        } else if (arg == "--wait-for-device") {
-            o->waitForDevice = true;
-        } else if (arg == "--log") {
-            if (!value(&o->logPath)) return false;
-        } else {
-            *error = "unknown option '" + arg + "' (see --help)";
-            return false;
-        }
-        if (inlineGiven && !valueTaken) {
-            *error = arg + " takes no value";
-            return false;
-        }
+        std::string line = std::string(row.name) + (TakesValue(row) ? " " : "") + row.value;
+        if (row.also) line += std::string(", ") + row.also;
+        line.resize(std::max(kColumn, line.size() + 1), ' ');
+        text += "  " + line + row.help + "\n";
     }
-
-    int sources = !o->device.empty() + (o->simulate != Receiver::kUnset) + !o->replay.empty();
-    if (sources > 1) {
-        *error = "choose one of --device, --simulate and --replay";
-        return false;
-    }
-    if (o->fast && o->replay.empty()) {
-        *error = "--fast only applies to --replay";
-        return false;
-    }
-    if (o->waitForDevice && o->device.empty()) {
-        *error = "--wait-for-device only applies to --device";
-        return false;
-    }
-    if (o->simSpeedKmh > 0 && o->simulate == Receiver::kUnset) {
-        *error = "--sim-speed only applies to --simulate";
-        return false;
-    }
-    // The simulated receiver decides the receiver type unless told otherwise.
-    if (o->simulate != Receiver::kUnset && o->receiver == Receiver::kUnset) o->receiver = o->simulate;
-    return true;
+    return text + "Options that take a value also take it as --option=value.\n";
 }
 
 }  // namespace vpihost

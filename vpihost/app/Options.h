@@ -1,4 +1,5 @@
-// vpihost's command line.
+// vpihost's command line: the options and the one table that parses them
+// and writes --help.
 #pragma once
 
 #include <string>
@@ -39,11 +40,28 @@ struct Options {
     std::string logPath;         // --log: the raw bytes the plug-in read
 };
 
+// One option: its spellings, its line of --help and what it sets.
+struct OptionRow {
+    const char* name;  // "--port"; nullptr for a heading of --help (the text in help)
+    // "" a switch; "1..4" a value, from the next argument or after '=';
+    // "=tpv" only that value, after '='.
+    const char* value;
+    const char* also;   // another spelling on the same line: "-V", "--no-center"; or nullptr
+    const char* help;   // the rest of the --help line
+    const char* needs;  // what a refused value should have been; nullptr where apply takes any
+    // Sets the option as spelt (name or also) with its value; false when
+    // the value is not one the option takes.
+    bool (*apply)(Options& options, const std::string& spelling, const std::string& value);
+};
+
+// Every option, in the order of --help.
+const std::vector<OptionRow>& OptionTable();
+
 // Parses argv[1..]; on a bad command line returns false with a one-line
 // reason in *error.
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
 
 // The --help text.
-const char* UsageText();
+std::string UsageText();
 
 }  // namespace vpihost

@@ -1,0 +1,341 @@
+#include "ModuleRun.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "Console.h"
+#include "Desktop.h"
+#include "ExitCodes.h"
+#include "FixPrinter.h"
+#include "HostApp.h"
+#include "OutputFiles.h"
+#include "PluginModule.h"
+#include "PluginProfile.h"
+#include "ProgressLine.h"
+#include "StopSignal.h"
+
+namespace vpihost {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a link may run without a position before vpihost says so.
+constexpr auto kSilence = std::chrono::seconds(5);
+// How often the run looks at the link, and at a device that has gone.
+constexpr auto kWatchTick = std::chrono::milliseconds(20);
+constexpr auto kDeviceTick = std::chrono::milliseconds(100);
+
+// Keeps the host installed in PluginIf for exactly the run.
+class InstalledHost {
+public:
+    explicit InstalledHost(IVpiHost* host) : m_previous(VpiInstallHost(host)) {}
+    ~InstalledHost() { VpiInstallHost(m_previous); }
+    InstalledHost(const InstalledHost&) = delete;
+    InstalledHost& operator=(const InstalledHost&) = delete;
+
+private:
+    IVpiHost* m_previous;
+};
+
+// Owns a module from its Load on: the plug-in's Close and Release, then the
+// unload, come once on every way out of the run.
+class LoadedPlugin {
+public:
+    explicit LoadedPlugin(PluginModule* module) : m_module(module) { m_module->Load(); }
+    ~LoadedPlugin() {
+        m_module->Close();
+        m_module->Release();
+        m_module->Unload();
+    }
+    LoadedPlugin(const LoadedPlugin&) = delete;
+    LoadedPlugin& operator=(const LoadedPlugin&) = delete;
+
+    int About() { return m_module->About(); }
+
+private:
+    PluginModule* m_module;
+};
+
+// Why the run ends, and how; an empty why while it goes on.
+struct Ending {
+    std::string why;
+    int exitCode = kExitOk;
+};
+
+// The line as the module stored its settings and as it is set.
+struct LineFacts {
+    std::string port;  // "COM2"
+    int protocol = 0;  // StoredReceiverType
+    int baud = 0;      // 0 when it cannot be told
+};
+
+std::string ReceiverName(int protocol) {
+    return protocol == 1 ? "Sony IPS-3000/5000 or PACY-CNV10" : protocol == 0 ? "NMEA 0183" : "none chosen";
+}
+
+// Said once when a link has run for a while without a position.
+std::string SilenceHint(bool decodedAny, const LineFacts& line) {
+    std::string what =
+        decodedAny ? "5 s of records without a position" : "no sentence from the receiver could be decoded in 5 s";
+    return what + ": check the port (" + line.port + "), the line speed (" +
+           (line.baud > 0 ? std::to_string(line.baud) + " baud; --baud" : std::string("--baud")) +
+           ") and the receiver type (" + ReceiverName(line.protocol) +
+           "; --receiver nmea|sony). A receiver that sends $GN... sentences needs --any-talker; "
+           "one without a view of the sky has no position yet";
+}
+
+FixPrinter::Format PrintFormat(const Options& o) {
+    return o.tpv ? FixPrinter::Format::kTpv : o.json ? FixPrinter::Format::kJson : FixPrinter::Format::kText;
+}
+
+// The host's side of one run. The phases are called in order; each ends
+// the run early by its result.
+class Session {
+public:
+    Session(const Options& o, IniProfile& profile, DataSource& source)
+        : m_o(o),
+          m_profile(profile),
+          m_source(source),
+          m_printer(stdout, PrintFormat(o), !o.localTime),
+          m_host(o.hostVersion, o.localTime, &profile, &m_printer),
+          m_installed(&m_host),
+          m_progress(!o.quiet && !o.replay.empty()) {}
+
+    int LoadAndInit(const std::string& modulePath);  // kExitOk once the plug-in is loaded
+    int About();
+    int StartLink();  // kExitOk once navigation runs
+    Ending StartSource();
+    Ending Watch(Ending ending);
+    int ShutDown(const Ending& ending);
+
+private:
+    void ListRegistrations();
+    std::string ChooseMenuItem();
+    void StopLink();
+    bool DurationPassed() const;
+    Ending Interruption();
+    Ending OnDeviceGone(const std::string& gone);
+    void Tick();
+
+    const Options& m_o;
+    IniProfile& m_profile;
+    DataSource& m_source;
+    Desktop m_desktop;  // made on this thread, which runs the plug-in's windows
+    FixPrinter m_printer;
+    HostApp m_host;
+    InstalledHost m_installed;
+    PluginModule m_module;
+    std::optional<LoadedPlugin> m_plugin;
+    std::vector<HostApp::Menu> m_menus;
+    std::vector<HostApp::Hook> m_hooks;
+    const HostApp::Menu* m_item = nullptr;  // the GPS menu item that starts the link
+    LineFacts m_line;
+    ProgressLine m_progress;
+    Clock::time_point m_started;
+    // For the hint about a silent line: since when the link runs, and the
+    // records counted before it.
+    Clock::time_point m_linkStarted;
+    long m_recordsBefore = 0;
+    bool m_hinted = false;
+};
+
+int Session::LoadAndInit(const std::string& modulePath) {
+    std::string error;
+    if (!m_module.Open(modulePath, &error)) {
+        ErrorLine(error);
+        return kExitModule;
+    }
+    PluginInfo info;
+    const int accepted = m_module.Init(kPluginId, &info);
+    if (info.wrotePastTheEnd) {
+        ErrorLine(modulePath + ": Init wrote past the end of the 280-byte plug-in information record");
+        return kExitModule;
+    }
+    if (!accepted) {
+        ErrorLine("the plug-in refused this host (Init returned 0 for host version " + std::to_string(m_o.hostVersion) +
+                  ")");
+        return kExitVersion;
+    }
+    Status("plug-in \"" + Cp932ToUtf8(info.name) + "\" version " + info.version +
+           (info.third.empty() ? "" : " (" + Cp932ToUtf8(info.third) + ")") +
+           (info.size == 280 ? "" : ", with an information record of " + std::to_string(info.size) + " bytes"));
+    m_plugin.emplace(&m_module);
+    ListRegistrations();
+    return kExitOk;
+}
+
+void Session::ListRegistrations() {
+    m_menus = m_host.Menus();
+    m_hooks = m_host.Hooks();
+    for (const auto& menu : m_menus)
+        Status("it adds \"" + Cp932ToUtf8(menu.text) + "\" to " +
+               (menu.place == VPI_MENU_PLACE_GPS ? std::string("the GPS menu")
+                                                 : "menu place " + std::to_string(menu.place)));
+    for (const auto& hook : m_hooks)
+        Status(hook.kind == VPI_HOOK_KIND_COMMAND ? std::string("it listens to the host's commands (GPS stop)")
+                                                  : "it hooks host events of kind " + std::to_string(hook.kind));
+    for (const auto& menu : m_menus)
+        if (menu.place == VPI_MENU_PLACE_GPS && menu.callback && !m_item) m_item = &menu;
+}
+
+int Session::About() {
+    Status("About: answered " + std::to_string(m_plugin->About()));
+    return kExitOk;
+}
+
+int Session::StartLink() {
+    if (!m_item) {
+        ErrorLine("the plug-in added no item to the GPS menu");
+        return kExitRunFailed;
+    }
+    std::string error;
+    if (!m_desktop.PrepareStartDialog(m_o, &error)) {
+        ErrorLine(error);
+        return kExitUsage;
+    }
+    Status("choosing \"" + Cp932ToUtf8(m_item->text) + "\" in the GPS menu; the start dialog runs");
+    const std::string refusal = ChooseMenuItem();
+    if (refusal.empty()) return kExitOk;
+    ErrorLine("navigation did not start: " + refusal);
+    return kExitSource;
+}
+
+// Chooses the menu item, so that the start dialog runs; empty when a link
+// runs, else why not.
+std::string Session::ChooseMenuItem() {
+    const int startsBefore = m_host.NavigationStarts();
+    m_item->callback(VPI_MENU_CHOOSE, 0, 0);
+    if (m_host.NavigationStarts() > startsBefore) return std::string();
+    std::string reason = m_desktop.StartDialogOutcome();
+    if (reason.empty()) reason = m_desktop.LastMessageBox();
+    if (reason.empty()) reason = "the start dialog was closed without Start";
+    return reason;
+}
+
+void Session::StopLink() {
+    for (const auto& hook : m_hooks)
+        if (hook.kind == VPI_HOOK_KIND_COMMAND && hook.callback) hook.callback(VPI_HOOK_STOP_GPS, 0, 0);
+}
+
+// Once navigation runs: the source starts, and the line is named as the
+// module stored its settings and as it is set.
+Ending Session::StartSource() {
+    std::string error;
+    if (!m_source.Start(&error)) ErrorLine(error);
+    m_line = {"COM" + std::to_string(StoredPort(m_profile)), StoredReceiverType(m_profile), m_source.LineSpeed()};
+    Status("reading " + m_line.port + " from " + m_source.Description() +
+           (m_line.baud > 0 ? " at " + std::to_string(m_line.baud) + " baud" : std::string()) + ", receiver type " +
+           ReceiverName(m_line.protocol) + (m_o.duration > 0 ? "" : "; Ctrl-C stops"));
+    m_started = m_linkStarted = Clock::now();
+    // The port takes a rate the line can run within 2 %; farther off, the
+    // line is not what was asked for.
+    const int baud = m_line.baud;
+    if (m_o.baud > 0 && baud > 0 && std::abs(baud - m_o.baud) * 50 > m_o.baud) {
+        ErrorLine("the line runs at " + std::to_string(baud) + " baud, not at the " + std::to_string(m_o.baud) +
+                  " asked for");
+        return {"the line speed could not be set", kExitSource};
+    }
+    return {};
+}
+
+bool Session::DurationPassed() const {
+    return m_o.duration > 0 && Clock::now() - m_started >= std::chrono::duration<double>(m_o.duration);
+}
+
+// Runs the link until something ends the run.
+Ending Session::Watch(Ending ending) {
+    while (ending.why.empty()) {
+        ending = Interruption();
+        if (!ending.why.empty()) break;
+        const std::string gone = m_source.DeviceGone();
+        if (gone.empty())
+            Tick();
+        else
+            ending = OnDeviceGone(gone);
+    }
+    return ending;
+}
+
+// What ends the run now, but for a device that has gone.
+Ending Session::Interruption() {
+    if (StopRequested()) return {StopReason()};
+    if (m_printer.OutputFailed()) return {"nobody reads the records any more"};
+    if (DurationPassed()) return {"the duration has passed"};
+    if (m_source.Finished()) return {"the replay has been read"};
+    const std::string failure = m_source.Failure();
+    if (failure.empty()) return {};
+    ErrorLine(failure);
+    return {"the line failed", kExitRunFailed};
+}
+
+// The run ends; with --wait-for-device the link stops until the device is
+// back, then starts again through the start dialog.
+Ending Session::OnDeviceGone(const std::string& gone) {
+    if (!m_o.waitForDevice) {
+        ErrorLine(gone);
+        return {"the receiver is gone", kExitRunFailed};
+    }
+    ErrorLine(gone + "; waiting for it to come back (Ctrl-C stops)");
+    StopLink();
+    while (!StopRequested() && !DurationPassed() && !m_source.DeviceBack()) std::this_thread::sleep_for(kDeviceTick);
+    if (StopRequested() || DurationPassed()) return {};  // the watch says why
+    Status("the receiver at " + m_o.device + " is back; the start dialog runs again");
+    std::string error;
+    m_desktop.PrepareStartDialog(m_o, &error);
+    const std::string refusal = ChooseMenuItem();
+    if (!refusal.empty()) {
+        ErrorLine("navigation did not start again: " + refusal);
+        return {"navigation did not start again", kExitSource};
+    }
+    m_linkStarted = Clock::now();
+    m_recordsBefore = m_printer.Count();
+    m_hinted = false;
+    return {};
+}
+
+// One look at the running link: the hint for a silent line, the progress.
+void Session::Tick() {
+    if (!m_hinted && m_printer.PositionCount() == 0 && Clock::now() - m_linkStarted >= kSilence) {
+        m_hinted = true;
+        // Past the empty record every link start sends.
+        ErrorLine(SilenceHint(m_printer.Count() - m_recordsBefore > 1, m_line));
+    }
+    m_progress.Update(m_source.Progress());
+    std::this_thread::sleep_for(kWatchTick);
+}
+
+// The host's stop command first, then the module's own shutdown; then the
+// files.
+int Session::ShutDown(const Ending& ending) {
+    m_progress.Update(m_source.Progress());
+    m_progress.Finish();
+    Status("stopping (" + ending.why + "): the host's GPS stop command, then the plug-in's Close and Release");
+    StopLink();
+    m_source.Stop();
+    m_plugin.reset();
+    const Track track = m_printer.TrackCopy();
+    int exitCode = WriteTrackFiles(m_o, track) ? ending.exitCode : kExitRunFailed;
+    Status(std::to_string(m_printer.Count()) + " records, " + std::to_string(track.points().size()) +
+           " fixes in the track");
+    if (m_host.ProfileFailed() && exitCode == kExitOk) exitCode = kExitRunFailed;
+    return exitCode;
+}
+
+}  // namespace
+
+int RunModule(const Options& o, const std::string& modulePath, IniProfile& profile, DataSource& source) {
+    Session session(o, profile, source);
+    int exitCode = session.LoadAndInit(modulePath);
+    if (exitCode != kExitOk) return exitCode;
+    if (o.about) return session.About();
+    exitCode = session.StartLink();
+    if (exitCode != kExitOk) return exitCode;
+    return session.ShutDown(session.Watch(session.StartSource()));
+}
+
+}  // namespace vpihost

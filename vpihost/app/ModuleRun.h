@@ -1,0 +1,17 @@
+// One run of the plug-in module in the host's phases: load and init, start
+// the link through the start dialog, watch it, shut down.
+#pragma once
+
+#include <string>
+
+#include "DataSource.h"
+#include "IniProfile.h"
+#include "Options.h"
+
+namespace vpihost {
+
+// Runs the module at modulePath (checked, with a directory part) with the
+// profile loaded and the data source prepared; returns the exit code.
+int RunModule(const Options& options, const std::string& modulePath, IniProfile& profile, DataSource& source);
+
+}  // namespace vpihost

@@ -1,0 +1,21 @@
+// The plug-in's start settings in the profile, under the id vpihost gives
+// its one plug-in: as the module stored them, and as this run will give
+// them to the start dialog (an option, else the stored setting).
+#pragma once
+
+#include "IniProfile.h"
+#include "Options.h"
+
+namespace vpihost {
+
+constexpr unsigned int kPluginId = 1;
+
+// 1..4 for COM1 to COM4.
+int StoredPort(const IniProfile& profile);
+// 0 NMEA 0183, 1 Sony, -1 none chosen.
+int StoredReceiverType(const IniProfile& profile);
+
+int PortToOpen(const Options& options, const IniProfile& profile);
+bool SonyToChoose(const Options& options, const IniProfile& profile);
+
+}  // namespace vpihost
