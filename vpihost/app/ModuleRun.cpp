@@ -17,6 +17,7 @@
 #include "PluginProfile.h"
 #include "ProgressLine.h"
 #include "StopSignal.h"
+#include "serial/ReceiverType.h"
 
 namespace vpihost {
 
@@ -69,13 +70,15 @@ struct Ending {
 
 // The line as the module stored its settings and as it is set.
 struct LineFacts {
-    std::string port;  // "COM2"
-    int protocol = 0;  // StoredReceiverType
-    int baud = 0;      // 0 when it cannot be told
+    std::string port;                 // "COM2"
+    int protocol = NT_RECEIVER_NMEA;  // StoredReceiverType
+    int baud = 0;                     // 0 when it cannot be told
 };
 
 std::string ReceiverName(int protocol) {
-    return protocol == 1 ? "Sony IPS-3000/5000 or PACY-CNV10" : protocol == 0 ? "NMEA 0183" : "none chosen";
+    return protocol == NT_RECEIVER_SONY   ? "Sony IPS-3000/5000 or PACY-CNV10"
+           : protocol == NT_RECEIVER_NMEA ? "NMEA 0183"
+                                          : "none chosen";
 }
 
 // Said once when a link has run for a while without a position.

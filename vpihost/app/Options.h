@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "ProductVersion.h"
+
 namespace vpihost {
 
 enum class Receiver { kUnset, kNmea, kSony };
 
 struct Options {
     std::string modulePath;  // empty: NMEATavelo.vpl beside the program
-    int hostVersion = 7420;
+    int hostVersion = NT_HOST_VERSION;
     int port = 0;  // 1..4, 0: as stored
     Receiver receiver = Receiver::kUnset;
     int interval = 0;  // 0: as stored

@@ -12,7 +12,7 @@ constexpr unsigned int kPluginId = 1;
 
 // 1..4 for COM1 to COM4.
 int StoredPort(const IniProfile& profile);
-// 0 NMEA 0183, 1 Sony, -1 none chosen.
+// The plug-in's receiver type (NtReceiverType): NMEA 0183, Sony or none chosen.
 int StoredReceiverType(const IniProfile& profile);
 
 int PortToOpen(const Options& options, const IniProfile& profile);
