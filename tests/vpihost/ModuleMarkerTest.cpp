@@ -156,16 +156,4 @@ TEST(ModuleFile, NeitherPeNorElfIsRefused) {
     EXPECT_EQ(-1, Found({}));
 }
 
-TEST(ModuleFile, TheBuiltModuleCarriesMarker7420) {
-    char path[4096] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string module(path);
-    module = module.substr(0, module.find_last_of("/\\") + 1) + "NMEATavelo.vpl";
-    int version = 0;
-    std::string error;
-    ASSERT_TRUE(vpihost::ReadVersionMarker(module, &version, &error)) << module << " " << error;
-    EXPECT_EQ(7420, version);
-    EXPECT_FALSE(vpihost::ReadVersionMarker(module + ".missing", &version, &error));
-}
-
 }  // namespace
