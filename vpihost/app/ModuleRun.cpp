@@ -104,7 +104,7 @@ public:
         : m_o(o),
           m_profile(profile),
           m_source(source),
-          m_printer(stdout, PrintFormat(o), !o.localTime),
+          m_printer(stdout, PrintFormat(o), !o.localTime, o.allRecords),
           m_host(o.hostVersion, o.localTime, &profile, &m_printer),
           m_installed(&m_host),
           m_progress(!o.quiet && !o.replay.empty()) {}
@@ -321,6 +321,7 @@ int Session::ShutDown(const Ending& ending) {
     StopLink();
     m_source.Stop();
     m_plugin.reset();
+    m_printer.Flush();  // the last second's line, once no record can follow
     const Track track = m_printer.TrackCopy();
     int exitCode = WriteTrackFiles(m_o, track) ? ending.exitCode : kExitRunFailed;
     Status(std::to_string(m_printer.Count()) + " records, " + std::to_string(track.points().size()) +
