@@ -474,16 +474,28 @@ TEST_F(VpihostRun, HangUpAndAClosedPipeStopCleanlyWithTheTrackWritten) {
 }
 
 TEST_F(VpihostRun, AQuietLineGetsOneHintWithThePortTheSpeedAndTheReceiverType) {
-    // Silence, and a receiver without a fix (its sentences carry no position).
-    TestLine silent, noFix;
+    // Silence, a receiver without a fix (its sentences carry no position),
+    // and one with a fix whose talkers the module does not take.
+    TestLine silent, noFix, multi;
     ChildProcess quiet(m_program, With({"--device", silent.path, "--receiver", "nmea", "--duration", "6.5"}));
     ChildProcess searching(m_program, {"--profile", m_dir + "/other.ini", "--device", noFix.path, "--port", "2",
                                        "--receiver", "nmea", "--duration", "6.5"});
+    ChildProcess talkers(m_program, {"--profile", m_dir + "/third.ini", "--device", multi.path, "--receiver", "nmea",
+                                     "--duration", "6.5"});
     ASSERT_TRUE(searching.WaitForStderr("reading COM")) << searching.Err();
+    ASSERT_TRUE(talkers.WaitForStderr("reading COM")) << talkers.Err();
     for (int second = 10; second < 15; ++second)
         noFix.Send(Sentence("GPGGA,1235" + std::to_string(second) + ",,,,,0,00,,,M,,M,,"));
+    // Seven kinds it would take, a maker's own sentence, satellites in view.
+    for (const char* id : {"GNGGA", "PGRMC", "GNGSA", "GPGSV", "GNRMC", "GNVTG", "GNGGA", "GNGLL", "GLGSA", "BDGSA"})
+        multi.Send(Sentence(id + std::string(",123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")));
     EXPECT_EQ(0, quiet.Wait()) << quiet.Err();
     EXPECT_EQ(0, searching.Wait()) << searching.Err();
+    EXPECT_EQ(0, talkers.Wait()) << talkers.Err();
+    EXPECT_NE(std::string::npos,
+              talkers.Err().find("\nvpihost: 5 s of records without a position: the receiver sends $GNGGA, $GNGSA, "
+                                 "$GNRMC, $GNVTG, $GNGLL and 2 more; the module takes them with --any-talker\n"))
+        << talkers.Err();
     const std::string where =
         "check the port (COM2), the line speed (4800 baud; --baud) and the receiver type "
         "(NMEA 0183; --receiver nmea|sony). A receiver that sends $GN... sentences needs "
@@ -523,6 +535,20 @@ TEST_F(VpihostRun, DeviceRefusalsNameTheDeviceAndTheReason) {
         EXPECT_EQ(1u, Lines(err)) << err;
     }
     std::remove(profile.c_str());  // written only when a refusal was missed
+}
+
+TEST_F(VpihostRun, APortThatWillNotOpenIsNamedWithItsDevice) {
+    const int fd = open("/dev/ttyS1", O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) close(fd);
+    if (fd >= 0) GTEST_SKIP() << "/dev/ttyS1 opens here: the stored COM2 would start";
+    ChildProcess run(m_program, With({"--quiet"}));
+    EXPECT_EQ(5, run.Wait());
+    EXPECT_EQ(
+        "vpihost: message box: Cannot Open COM port\n"
+        "vpihost: navigation did not start: the start dialog refused Start (Cannot Open COM port): COM2 is "
+        "/dev/ttyS1 here; name the receiver's device with --device PATH, or try --simulate nmea for a simulated "
+        "receiver\n",
+        run.Err());
 }
 
 struct ErrorCase {
