@@ -62,6 +62,7 @@ TEST(Options, EveryOptionReachesItsField) {
     EXPECT_EQ(1, o.record);
     EXPECT_TRUE(o.about && o.help);
     EXPECT_TRUE(Parse({"--help"}).help);
+    EXPECT_TRUE(Parse({"--all-records"}).allRecords);
 }
 
 TEST(Options, ValuesMayFollowAnEqualsSignAndTheVersionHasTwoNames) {
@@ -108,6 +109,8 @@ TEST(Options, ConflictingSourcesAndMisplacedSwitchesAreRefused) {
     EXPECT_NE(std::string::npos, Refusal({"--device", "/dev/null", "--simulate", "nmea"}).find("one of"));
     EXPECT_NE(std::string::npos, Refusal({"--fast"}).find("--replay"));
     EXPECT_NE(std::string::npos, Refusal({"--sim-speed", "50"}).find("--simulate"));
+    EXPECT_EQ("--all-records only applies to the text lines (--json writes every record)",
+              Refusal({"--json=tpv", "--all-records"}));
 }
 
 TEST(Options, HelpLinesShowSpellingsAndValuesInOneColumn) {

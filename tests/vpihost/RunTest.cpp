@@ -145,6 +145,12 @@ std::string Sentence(const std::string& body) {
     return "$" + body + tail;
 }
 
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 size_t Lines(const std::string& text) {
     size_t n = 0;
     for (char c : text) n += c == '\n';
@@ -196,11 +202,41 @@ TEST_F(VpihostRun, FastReplayGivesTheExpectedRecordsInOrder) {
     ExpectSameRecords(ParseJsonLines(ReadWholeFile(kExpected)), ParseJsonLines(run.Out()));
 
     std::string gpx = ReadWholeFile(m_dir + "/t.gpx");
-    size_t points = 0;
-    for (size_t at = gpx.find("<trkpt "); at != std::string::npos; at = gpx.find("<trkpt ", at + 1)) ++points;
-    EXPECT_EQ(4u, points) << gpx << "the GLL with the wrong checksum is no fix";
+    EXPECT_EQ(4u, Count(gpx, "<trkpt ")) << gpx << "the GLL with the wrong checksum is no fix";
     EXPECT_NE(std::string::npos, gpx.find("<time>1994-03-23T12:35:20Z</time>"));
     EXPECT_NE(std::string::npos, ReadWholeFile(m_dir + "/t.svg").find(">4 fixes</text>"));
+}
+
+// A multi-system receiver sends a burst of sentences each second, each a
+// record: the text shows the second's last one, the track its last fix.
+TEST_F(VpihostRun, TextLinesAndTrackPointsAreOnePerReceiverSecond) {
+    const std::string log = m_dir + "/gn.nmea", gpx = m_dir + "/t.gpx";
+    std::ofstream(log, std::ios::binary) << Sentence("GNGGA,123519,4807.038,N,01131.000,E,1,12,0.9,545.4,M,46.9,M,,") +
+                                                Sentence("GNGSA,A,3,01,02,,,,,,,,,,,1.6,0.9,1.3") +
+                                                Sentence("GPGSV,1,1,01,01,40,083,46") +
+                                                Sentence("GNRMC,123519,A,4807.040,N,01131.002,E,022.4,084.4,230394,,") +
+                                                Sentence("GNVTG,084.4,T,,M,022.4,N,041.5,K") +
+                                                Sentence(
+                                                    "GNGGA,123520,4807.050,N,01131.010,E,1,12,0.9,546.0,M,46.9,M,,") +
+                                                Sentence("GNRMC,123520,A,4807.052,N,01131.012,E,022.4,084.4,230394,,");
+    ChildProcess run(m_program, With({"--replay", log, "--fast", "--any-talker", "--quiet", "--gpx", gpx}));
+    ASSERT_EQ(0, run.Wait()) << run.Err();
+    EXPECT_EQ(
+        " call  time      date            latitude      longitude   altitude        speed        course     sats  "
+        "datum\n"
+        "    0  --:--:--  ----------    0.000000 N     0.000000 E      0.0 m     0.0 km/h  course   0.0  sats  0  WGS "
+        "84\n"
+        "    5  12:35:19  1994-03-23   48.117333 N    11.516700 E    545.4 m    41.5 km/h  course  84.4  sats 12  WGS "
+        "84\n"
+        "    7  12:35:20  1994-03-23   48.117533 N    11.516867 E    546.0 m    41.6 km/h  course  84.4  sats 12  WGS "
+        "84\n",
+        run.Out());
+    const std::string track = ReadWholeFile(gpx);
+    EXPECT_EQ(2u, Count(track, "<trkpt ")) << track;
+    EXPECT_NE(std::string::npos, track.find("<trkpt lat=\"48.117333")) << track << "the second's last fix";
+    ChildProcess all(m_program, With({"--replay", log, "--fast", "--quiet", "--all-records"}));
+    ASSERT_EQ(0, all.Wait()) << all.Err();
+    EXPECT_EQ(9u, Lines(all.Out())) << all.Out();
 }
 
 TEST_F(VpihostRun, LogHoldsWhatThePluginReadAndTpvLinesFollowTheRecords) {
@@ -263,7 +299,7 @@ TEST_F(VpihostRun, OnATerminalTheProgressLineIsClearedBeforeEachRecord) {
         }
         at = end + 1;
     }
-    EXPECT_EQ(12u, records) << screen;
+    EXPECT_EQ(5u, records) << screen << "one line per second of receiver time";
     EXPECT_NE(std::string::npos, screen.find("replay 518 of 518 bytes (100%)"));
 }
 
@@ -438,16 +474,28 @@ TEST_F(VpihostRun, HangUpAndAClosedPipeStopCleanlyWithTheTrackWritten) {
 }
 
 TEST_F(VpihostRun, AQuietLineGetsOneHintWithThePortTheSpeedAndTheReceiverType) {
-    // Silence, and a receiver without a fix (its sentences carry no position).
-    TestLine silent, noFix;
+    // Silence, a receiver without a fix (its sentences carry no position),
+    // and one with a fix whose talkers the module does not take.
+    TestLine silent, noFix, multi;
     ChildProcess quiet(m_program, With({"--device", silent.path, "--receiver", "nmea", "--duration", "6.5"}));
     ChildProcess searching(m_program, {"--profile", m_dir + "/other.ini", "--device", noFix.path, "--port", "2",
                                        "--receiver", "nmea", "--duration", "6.5"});
+    ChildProcess talkers(m_program, {"--profile", m_dir + "/third.ini", "--device", multi.path, "--receiver", "nmea",
+                                     "--duration", "6.5"});
     ASSERT_TRUE(searching.WaitForStderr("reading COM")) << searching.Err();
+    ASSERT_TRUE(talkers.WaitForStderr("reading COM")) << talkers.Err();
     for (int second = 10; second < 15; ++second)
         noFix.Send(Sentence("GPGGA,1235" + std::to_string(second) + ",,,,,0,00,,,M,,M,,"));
+    // Seven kinds it would take, a maker's own sentence, satellites in view.
+    for (const char* id : {"GNGGA", "PGRMC", "GNGSA", "GPGSV", "GNRMC", "GNVTG", "GNGGA", "GNGLL", "GLGSA", "BDGSA"})
+        multi.Send(Sentence(id + std::string(",123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")));
     EXPECT_EQ(0, quiet.Wait()) << quiet.Err();
     EXPECT_EQ(0, searching.Wait()) << searching.Err();
+    EXPECT_EQ(0, talkers.Wait()) << talkers.Err();
+    EXPECT_NE(std::string::npos,
+              talkers.Err().find("\nvpihost: 5 s of records without a position: the receiver sends $GNGGA, $GNGSA, "
+                                 "$GNRMC, $GNVTG, $GNGLL and 2 more; the module takes them with --any-talker\n"))
+        << talkers.Err();
     const std::string where =
         "check the port (COM2), the line speed (4800 baud; --baud) and the receiver type "
         "(NMEA 0183; --receiver nmea|sony). A receiver that sends $GN... sentences needs "
@@ -487,6 +535,20 @@ TEST_F(VpihostRun, DeviceRefusalsNameTheDeviceAndTheReason) {
         EXPECT_EQ(1u, Lines(err)) << err;
     }
     std::remove(profile.c_str());  // written only when a refusal was missed
+}
+
+TEST_F(VpihostRun, APortThatWillNotOpenIsNamedWithItsDevice) {
+    const int fd = open("/dev/ttyS1", O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) close(fd);
+    if (fd >= 0) GTEST_SKIP() << "/dev/ttyS1 opens here: the stored COM2 would start";
+    ChildProcess run(m_program, With({"--quiet"}));
+    EXPECT_EQ(5, run.Wait());
+    EXPECT_EQ(
+        "vpihost: message box: Cannot Open COM port\n"
+        "vpihost: navigation did not start: the start dialog refused Start (Cannot Open COM port): COM2 is "
+        "/dev/ttyS1 here; name the receiver's device with --device PATH, or try --simulate nmea for a simulated "
+        "receiver\n",
+        run.Err());
 }
 
 struct ErrorCase {

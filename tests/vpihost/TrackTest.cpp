@@ -39,10 +39,11 @@ TEST(Track, KeepsOnlyFixesAndDropsRepeats) {
     track.Add(Fix(35.1, 139.1, "120002"));  // standing still: a new time is a new point
     track.Add(Fix(95.0, 139.1, "120003"));  // no latitude
     track.Add(Fix(35.2, 139.2, "120004"));
+    track.Add(Fix(35.3, 139.3, "120004"));  // the second's later sentence: its fix is the point
     ASSERT_EQ(3u, track.points().size());
     EXPECT_EQ("120001", track.points()[0].time);
     EXPECT_EQ("120002", track.points()[1].time);
-    EXPECT_DOUBLE_EQ(35.2, track.points()[2].latitude);
+    EXPECT_DOUBLE_EQ(35.3, track.points()[2].latitude);
 }
 
 TEST(Gpx, PointsWithUtcTimesWhenTheDateIsKnown) {

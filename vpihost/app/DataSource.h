@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "IniProfile.h"
 #include "Options.h"
@@ -45,6 +46,12 @@ public:
     std::string Description() const;
     // The line speed the device runs at now, 0 when it cannot be told.
     int LineSpeed() const;
+    // The sentence identifiers the module has read ("$GNRMC"), in the
+    // order first seen; empty where vpihost does not see the line (Windows).
+    std::vector<std::string> SentenceIdsRead() const;
+    // Said when the start dialog could not open COM<port>: what stands
+    // behind it, and how to give it another device.
+    std::string PortAdvice(int port) const;
 
     void Stop();
 

@@ -17,6 +17,7 @@
 #include "PluginProfile.h"
 #include "PseudoTerminal.h"
 #include "ReplayWriter.h"
+#include "SentenceIds.h"
 #include "Sentences.h"
 #include "Simulator.h"
 
@@ -25,6 +26,8 @@ namespace vpihost {
 namespace {
 
 const char* const kPortNames[] = {"COM1", "COM2", "COM3", "COM4"};
+// The stand-in's device for COM1 is ...0, and so on.
+const char kDefaultDevice[] = "/dev/ttyS";
 
 // Bytes the plug-in's side has read from any of the ports so far.
 unsigned long long BytesReadAtPorts() {
@@ -88,22 +91,26 @@ int OpenDevice(const std::string& path, std::string* error) {
     return fd;
 }
 
-// The --log file: what the plug-in read, appended on the reading thread.
-struct LogSink {
+// What the plug-in read, on the reading thread: its sentence identifiers,
+// and with --log the bytes, appended to the file.
+struct ReadTap {
     int fd = -1;
     std::atomic<bool> failed{false};
     std::atomic<int> error{0};
+    SentenceIds ids;
 };
 
-void TapToLog(void* context, int, const void* bytes, size_t size) {
-    auto* log = static_cast<LogSink*>(context);
+void TapRead(void* context, int, const void* bytes, size_t size) {
+    auto* tap = static_cast<ReadTap*>(context);
     const char* at = static_cast<const char*>(bytes);
-    while (size > 0 && !log->failed.load()) {
-        ssize_t n = write(log->fd, at, size);
+    tap->ids.Take(at, size);
+    if (tap->fd < 0) return;
+    while (size > 0 && !tap->failed.load()) {
+        ssize_t n = write(tap->fd, at, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            log->error = n < 0 ? errno : EIO;
-            log->failed = true;
+            tap->error = n < 0 ? errno : EIO;
+            tap->failed = true;
             return;
         }
         at += n;
@@ -116,7 +123,8 @@ void TapToLog(void* context, int, const void* bytes, size_t size) {
 struct DataSource::Impl {
     Options options;
     bool sony = false;
-    std::string description = "the default devices (/dev/ttyS0 for COM1 to /dev/ttyS3 for COM4)";
+    std::string description =
+        std::string("the default devices (") + kDefaultDevice + "0 for COM1 to " + kDefaultDevice + "3 for COM4)";
     PseudoTerminal pty;
     std::unique_ptr<vpisim::Simulator> simulator;
     std::unique_ptr<ReplayWriter> replay;
@@ -124,17 +132,15 @@ struct DataSource::Impl {
     // number to notice another device under the same path.
     int watchFd = -1;
     dev_t watchDevice = 0;
-    LogSink log;
+    ReadTap log;
 
     ~Impl() {
         // Writers first: they use the pseudo-terminal.
         replay.reset();
         simulator.reset();
         MapPorts(nullptr);
-        if (log.fd >= 0) {
-            W32SetSerialTap(nullptr, nullptr);
-            close(log.fd);
-        }
+        W32SetSerialTap(nullptr, nullptr);
+        if (log.fd >= 0) close(log.fd);
         if (watchFd >= 0) close(watchFd);
     }
 
@@ -170,8 +176,8 @@ bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::strin
             *error = "cannot write the log " + o.logPath + ": " + strerror(errno);
             return false;
         }
-        W32SetSerialTap(&TapToLog, &m->log);
     }
+    W32SetSerialTap(&TapRead, &m->log);
     if (!o.device.empty()) {
         // Opened here first, so that a missing or busy device is one clear
         // line rather than the dialog's refusal; kept open to watch it.
@@ -254,6 +260,16 @@ std::string DataSource::Description() const { return m->description; }
 int DataSource::LineSpeed() const {
     int fd = m->watchFd >= 0 ? m->watchFd : m->pty.portFd();
     return fd < 0 ? 0 : LineSpeedOf(fd);
+}
+
+std::vector<std::string> DataSource::SentenceIdsRead() const { return m->log.ids.Seen(); }
+
+std::string DataSource::PortAdvice(int port) const {
+    const Options& o = m->options;
+    if (!o.device.empty()) return "COM" + std::to_string(port) + " is " + o.device + " here";
+    if (m->pty.portFd() >= 0) return "COM" + std::to_string(port) + " is " + m->pty.portPath() + " here";
+    return "COM" + std::to_string(port) + " is " + kDefaultDevice + std::to_string(port - 1) +
+           " here; name the receiver's device with --device PATH, or try --simulate nmea for a simulated receiver";
 }
 
 void DataSource::Stop() {

@@ -67,6 +67,7 @@ bool PointPortAt(int port, const std::string& device, std::string* link, std::st
 
 struct DataSource::Impl {
     std::string description = "the COM ports of this computer";
+    std::string device;  // --device under Wine: what the port points at
 };
 
 DataSource::DataSource() : m(new Impl) {}
@@ -86,6 +87,7 @@ bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::strin
     std::string link;
     if (!PointPortAt(port, o.device, &link, error)) return false;
     m->description = o.device + " as COM" + std::to_string(port) + " (" + link + ")";
+    m->device = o.device;
     return true;
 }
 
@@ -97,6 +99,17 @@ bool DataSource::DeviceBack() { return false; }
 std::string DataSource::Progress() const { return std::string(); }
 std::string DataSource::Description() const { return m->description; }
 int DataSource::LineSpeed() const { return 0; }
+std::vector<std::string> DataSource::SentenceIdsRead() const { return {}; }
+
+std::string DataSource::PortAdvice(int port) const {
+    const std::string com = "COM" + std::to_string(port);
+    if (!m->device.empty()) return com + " is " + m->device + " here";
+    if (UnderWine())
+        return com + " is what dosdevices/com" + std::to_string(port) +
+               " in the Wine prefix points at; --device PATH points it at a Unix tty";
+    return "is the receiver on " + com + "? --port chooses COM1 to COM4";
+}
+
 void DataSource::Stop() {}
 
 }  // namespace vpihost

@@ -63,6 +63,14 @@ std::string HumanLine(const tagGPSNAVIINFO& info, long n) {
     return line;
 }
 
+std::string HumanHeader() {
+    // HumanLine's widths, with each unit or hemisphere letter counted in.
+    char line[160];
+    snprintf(line, sizeof line, "%5s  %-8s  %-10s  %12s  %13s  %9s  %11s  %12s  %7s  %s", "call", "time", "date",
+             "latitude", "longitude", "altitude", "speed", "course", "sats", "datum");
+    return line;
+}
+
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {

@@ -22,6 +22,8 @@ std::string DateText(const tagGPSNAVIINFO& info);
 
 // n is the call's number, from 0.
 std::string HumanLine(const tagGPSNAVIINFO& info, long n);
+// The names of HumanLine's columns, each over its column.
+std::string HumanHeader();
 std::string JsonLine(const tagGPSNAVIINFO& info, long n);
 // The record as a TPV object of the Linux GPS tools: mode 1 without a
 // position, 2 with one, 3 with an altitude too; time (ISO 8601, UTC) only

@@ -7,6 +7,14 @@
 
 namespace vpihost {
 
+namespace {
+
+bool SameSecond(const tagGPSNAVIINFO& a, const tagGPSNAVIINFO& b) {
+    return FieldText(a.szTime, sizeof a.szTime) == FieldText(b.szTime, sizeof b.szTime);
+}
+
+}  // namespace
+
 void FixPrinter::Print(const tagGPSNAVIINFO& info) {
     // The plug-in overwrites its record after the call: take a copy first.
     tagGPSNAVIINFO copy;
@@ -14,11 +22,31 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_track.Add(copy);
     if (copy.dLatitude != 0 || copy.dLongitude != 0) ++m_positions;
-    std::string line = m_format == Format::kText   ? HumanLine(copy, m_count)
-                       : m_format == Format::kJson ? JsonLine(copy, m_count)
-                                                   : TpvLine(copy, m_timesAreUtc, m_track.altitudeKnown());
-    ++m_count;
+    const long n = m_count++;
+    if (OneLinePerSecond()) {
+        // A receiver sends a burst of sentences each second, each a record:
+        // the second's last record is shown once the next second begins.
+        if (m_holding && !SameSecond(m_held, copy)) Write(HumanLine(m_held, m_heldNumber));
+        m_held = copy;
+        m_heldNumber = n;
+        m_holding = true;
+        return;
+    }
+    Write(m_format == Format::kText   ? HumanLine(copy, n)
+          : m_format == Format::kJson ? JsonLine(copy, n)
+                                      : TpvLine(copy, m_timesAreUtc, m_track.altitudeKnown()));
+}
+
+void FixPrinter::Flush() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_holding) Write(HumanLine(m_held, m_heldNumber));
+    m_holding = false;
+}
+
+void FixPrinter::Write(std::string line) {
     if (m_outputFailed.load()) return;
+    if (m_format == Format::kText && !m_headerWritten) line = HumanHeader() + "\n" + line;
+    m_headerWritten = true;
     line += '\n';
     ClearProgressLine();
     if (fputs(line.c_str(), m_out) < 0 || fflush(m_out) != 0) m_outputFailed = true;

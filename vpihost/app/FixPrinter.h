@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "Track.h"
 
@@ -15,11 +16,15 @@ class FixPrinter {
 public:
     enum class Format { kText, kJson, kTpv };
 
-    // timesAreUtc: the module reports UTC (not --local-time).
-    FixPrinter(std::FILE* out, Format format, bool timesAreUtc)
-        : m_out(out), m_format(format), m_timesAreUtc(timesAreUtc) {}
+    // timesAreUtc: the module reports UTC (not --local-time). everyRecord:
+    // a text line for each record; else one per second of receiver time
+    // (JSON and TPV are always per record).
+    FixPrinter(std::FILE* out, Format format, bool timesAreUtc, bool everyRecord)
+        : m_out(out), m_format(format), m_timesAreUtc(timesAreUtc), m_everyRecord(everyRecord) {}
 
     void Print(const tagGPSNAVIINFO& info);
+    // Writes the text line held back for its second; at the end of a run.
+    void Flush();
 
     long Count();
     // Records that carried a position (not 0/0).
@@ -30,13 +35,22 @@ public:
     bool OutputFailed() const { return m_outputFailed.load(); }
 
 private:
+    bool OneLinePerSecond() const { return m_format == Format::kText && !m_everyRecord; }
+    void Write(std::string line);
+
     std::FILE* m_out;
     Format m_format;
     bool m_timesAreUtc;
+    bool m_everyRecord;
     std::mutex m_mutex;
     long m_count = 0;
     long m_positions = 0;
     Track m_track;
+    bool m_headerWritten = false;
+    // One line per second: the latest record of the second not yet shown.
+    bool m_holding = false;
+    tagGPSNAVIINFO m_held{};
+    long m_heldNumber = 0;
     std::atomic<bool> m_outputFailed{false};
 };
 

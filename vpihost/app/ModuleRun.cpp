@@ -16,8 +16,10 @@
 #include "PluginModule.h"
 #include "PluginProfile.h"
 #include "ProgressLine.h"
+#include "SentenceIds.h"
 #include "StopSignal.h"
 #include "serial/ReceiverType.h"
+#include "shell/Texts.h"
 
 namespace vpihost {
 
@@ -81,10 +83,12 @@ std::string ReceiverName(int protocol) {
                                           : "none chosen";
 }
 
-// Said once when a link has run for a while without a position.
-std::string SilenceHint(bool decodedAny, const LineFacts& line) {
+// Said once when a link has run for a while without a position; talkers:
+// what the receiver sends that the module takes only with --any-talker.
+std::string SilenceHint(bool decodedAny, const LineFacts& line, const std::string& talkers) {
     std::string what =
         decodedAny ? "5 s of records without a position" : "no sentence from the receiver could be decoded in 5 s";
+    if (!talkers.empty()) return what + ": " + talkers;
     return what + ": check the port (" + line.port + "), the line speed (" +
            (line.baud > 0 ? std::to_string(line.baud) + " baud; --baud" : std::string("--baud")) +
            ") and the receiver type (" + ReceiverName(line.protocol) +
@@ -104,7 +108,7 @@ public:
         : m_o(o),
           m_profile(profile),
           m_source(source),
-          m_printer(stdout, PrintFormat(o), !o.localTime),
+          m_printer(stdout, PrintFormat(o), !o.localTime, o.allRecords),
           m_host(o.hostVersion, o.localTime, &profile, &m_printer),
           m_installed(&m_host),
           m_progress(!o.quiet && !o.replay.empty()) {}
@@ -204,7 +208,10 @@ int Session::StartLink() {
     Status("choosing \"" + Cp932ToUtf8(m_item->text) + "\" in the GPS menu; the start dialog runs");
     const std::string refusal = ChooseMenuItem();
     if (refusal.empty()) return kExitOk;
-    ErrorLine("navigation did not start: " + refusal);
+    // The port would not open: which device that was, and how to name another.
+    const bool portRefused = m_desktop.LastMessageBox() == TEXT_CANNOT_OPEN_PORT;
+    ErrorLine("navigation did not start: " + refusal +
+              (portRefused ? ": " + m_source.PortAdvice(PortToOpen(m_o, m_profile)) : std::string()));
     return kExitSource;
 }
 
@@ -306,7 +313,8 @@ void Session::Tick() {
     if (!m_hinted && m_printer.PositionCount() == 0 && Clock::now() - m_linkStarted >= kSilence) {
         m_hinted = true;
         // Past the empty record every link start sends.
-        ErrorLine(SilenceHint(m_printer.Count() - m_recordsBefore > 1, m_line));
+        const std::string talkers = StoredAnyTalker(m_profile) ? "" : AnyTalkerHint(m_source.SentenceIdsRead());
+        ErrorLine(SilenceHint(m_printer.Count() - m_recordsBefore > 1, m_line, talkers));
     }
     m_progress.Update(m_source.Progress());
     std::this_thread::sleep_for(kWatchTick);
@@ -321,6 +329,7 @@ int Session::ShutDown(const Ending& ending) {
     StopLink();
     m_source.Stop();
     m_plugin.reset();
+    m_printer.Flush();  // the last second's line, once no record can follow
     const Track track = m_printer.TrackCopy();
     int exitCode = WriteTrackFiles(m_o, track) ? ending.exitCode : kExitRunFailed;
     Status(std::to_string(m_printer.Count()) + " records, " + std::to_string(track.points().size()) +

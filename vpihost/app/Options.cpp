@@ -114,6 +114,8 @@ const std::vector<OptionRow>& OptionTable() {
          [](Options& o, Text, Text) { return On(&o.json); }},
         {"--json", "=tpv", nullptr, "one TPV object per record, as the Linux GPS tools write", nullptr,
          [](Options& o, Text, Text) { return On(&o.json) && On(&o.tpv); }},
+        {"--all-records", "", nullptr, "a text line for every record (default: one per second of receiver time)",
+         nullptr, [](Options& o, Text, Text) { return On(&o.allRecords); }},
         {"--gpx", "FILE", nullptr, "write the track as GPX", nullptr,
          [](Options& o, Text, Text v) { return Take(&o.gpx, v); }},
         {"--svg", "FILE", nullptr, "write a picture of the track", nullptr,
@@ -172,6 +174,8 @@ bool CheckCombination(Options* o, std::string* error) {
         *error = "--wait-for-device only applies to --device";
     } else if (o->simSpeedKmh > 0 && o->simulate == Receiver::kUnset) {
         *error = "--sim-speed only applies to --simulate";
+    } else if (o->allRecords && o->json) {
+        *error = "--all-records only applies to the text lines (--json writes every record)";
     } else {
         if (o->simulate != Receiver::kUnset && o->receiver == Receiver::kUnset) o->receiver = o->simulate;
         return true;

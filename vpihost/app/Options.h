@@ -30,7 +30,8 @@ struct Options {
     std::string replay;
     bool fast = false;
     bool json = false;
-    bool tpv = false;  // --json=tpv: the TPV objects of the Linux GPS tools
+    bool tpv = false;         // --json=tpv: the TPV objects of the Linux GPS tools
+    bool allRecords = false;  // a text line for every record, not one per second
     std::string gpx;
     std::string svg;
     bool quiet = false;

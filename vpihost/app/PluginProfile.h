@@ -9,11 +9,15 @@
 namespace vpihost {
 
 constexpr unsigned int kPluginId = 1;
+// The module reads it but has no dialog field for it: vpihost stores it.
+constexpr char kKeyAnyTalker[] = "GPSNavi AnyTalker";
 
 // 1..4 for COM1 to COM4.
 int StoredPort(const IniProfile& profile);
 // The plug-in's receiver type (NtReceiverType): NMEA 0183, Sony or none chosen.
 int StoredReceiverType(const IniProfile& profile);
+// The module takes other talkers than $GP ("GPSNavi AnyTalker" 1).
+bool StoredAnyTalker(const IniProfile& profile);
 
 int PortToOpen(const Options& options, const IniProfile& profile);
 bool SonyToChoose(const Options& options, const IniProfile& profile);

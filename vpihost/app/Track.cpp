@@ -81,11 +81,12 @@ void Track::Add(const tagGPSNAVIINFO& info) {
                      FieldText(info.szTime, sizeof info.szTime),
                      FieldText(info.szDate, sizeof info.szDate)};
     if (point.time.empty()) return;
-    if (!m_points.empty()) {
-        const TrackPoint& last = m_points.back();
-        if (last.latitude == point.latitude && last.longitude == point.longitude && last.time == point.time) return;
-    }
-    m_points.push_back(point);
+    // One point per receiver second, its last fix: each sentence of the
+    // second's burst sends the record again, some with a position of their own.
+    if (!m_points.empty() && m_points.back().time == point.time)
+        m_points.back() = point;
+    else
+        m_points.push_back(point);
 }
 
 std::string GpxDocument(const Track& track, bool timesAreUtc) {

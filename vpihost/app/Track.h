@@ -1,5 +1,5 @@
-// The fixes of a run, for the GPX and SVG files: one point per distinct
-// position and time, in the order they came.
+// The fixes of a run, for the GPX and SVG files: one point per second of
+// receiver time, in the order they came.
 #pragma once
 
 #include <string>
@@ -19,7 +19,7 @@ struct TrackPoint {
 class Track {
 public:
     // Takes the record's fix when it has one (a time and a position other
-    // than 0/0) and it differs from the last point.
+    // than 0/0); a fix of the last point's second takes that point's place.
     void Add(const tagGPSNAVIINFO& info);
     const std::vector<TrackPoint>& points() const { return m_points; }
     // The module's altitude stays 0 until a sentence carries one (never

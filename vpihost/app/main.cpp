@@ -86,8 +86,7 @@ bool OpenProfile(const Options& o, IniProfile* profile) {
         return false;
     }
     Status("profile " + path + " [" + IniProfile::SectionName(kPluginId) + "]");
-    // The module reads this key but has no dialog field for it.
-    if (o.anyTalker >= 0 && !profile->SetInt(kPluginId, "GPSNavi AnyTalker", o.anyTalker, &error)) {
+    if (o.anyTalker >= 0 && !profile->SetInt(kPluginId, kKeyAnyTalker, o.anyTalker, &error)) {
         ErrorLine(error);
         return false;
     }
