@@ -6,7 +6,10 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
+#include "GpsdReports.h"
+#include "RecordListener.h"
 #include "Track.h"
 
 namespace vpihost {
@@ -15,11 +18,17 @@ class FixPrinter {
 public:
     enum class Format { kText, kJson, kTpv };
 
-    // timesAreUtc: the module reports UTC (not --local-time).
-    FixPrinter(std::FILE* out, Format format, bool timesAreUtc)
-        : m_out(out), m_format(format), m_timesAreUtc(timesAreUtc) {}
+    // timesAreUtc: the module reports UTC (not --local-time); device: the
+    // TPV objects' "device".
+    FixPrinter(std::FILE* out, Format format, bool timesAreUtc, const std::string& device = std::string())
+        : m_out(out), m_format(format), m_epochs(ReportFacts{device, timesAreUtc}) {}
 
+    // Hands the record to the listener, if any, then prints it: a TPV (and
+    // a SKY) once its second is complete.
     void Print(const tagGPSNAVIINFO& info);
+    // The last second's TPV, at the end of the run.
+    void Finish();
+    void SetListener(RecordListener* listener) { m_listener = listener; }
 
     long Count();
     // Records that carried a position (not 0/0).
@@ -32,12 +41,15 @@ public:
 private:
     std::FILE* m_out;
     Format m_format;
-    bool m_timesAreUtc;
+    EpochReports m_epochs;
+    RecordListener* m_listener = nullptr;
     std::mutex m_mutex;
     long m_count = 0;
     long m_positions = 0;
     Track m_track;
     std::atomic<bool> m_outputFailed{false};
+
+    void Write(std::string line);
 };
 
 }  // namespace vpihost

@@ -11,6 +11,7 @@
 #include "Desktop.h"
 #include "ExitCodes.h"
 #include "FixPrinter.h"
+#include "GpsdReports.h"
 #include "HostApp.h"
 #include "OutputFiles.h"
 #include "PluginModule.h"
@@ -104,11 +105,12 @@ public:
         : m_o(o),
           m_profile(profile),
           m_source(source),
-          m_printer(stdout, PrintFormat(o), !o.localTime),
+          m_printer(stdout, PrintFormat(o), !o.localTime, ReportDevice(o)),
           m_host(o.hostVersion, o.localTime, &profile, &m_printer),
           m_installed(&m_host),
           m_progress(!o.quiet && !o.replay.empty()) {}
 
+    void SetListener(RecordListener* listener) { m_printer.SetListener(listener); }
     int LoadAndInit(const std::string& modulePath);  // kExitOk once the plug-in is loaded
     int About();
     int StartLink();  // kExitOk once navigation runs
@@ -321,6 +323,7 @@ int Session::ShutDown(const Ending& ending) {
     StopLink();
     m_source.Stop();
     m_plugin.reset();
+    m_printer.Finish();
     const Track track = m_printer.TrackCopy();
     int exitCode = WriteTrackFiles(m_o, track) ? ending.exitCode : kExitRunFailed;
     Status(std::to_string(m_printer.Count()) + " records, " + std::to_string(track.points().size()) +
@@ -331,8 +334,10 @@ int Session::ShutDown(const Ending& ending) {
 
 }  // namespace
 
-int RunModule(const Options& o, const std::string& modulePath, IniProfile& profile, DataSource& source) {
+int RunModule(const Options& o, const std::string& modulePath, IniProfile& profile, DataSource& source,
+              RecordListener* listener) {
     Session session(o, profile, source);
+    session.SetListener(listener);
     int exitCode = session.LoadAndInit(modulePath);
     if (exitCode != kExitOk) return exitCode;
     if (o.about) return session.About();
