@@ -260,6 +260,9 @@ void GpsdServer::Impl::Accept() {
             close(fd);
             continue;
         }
+        // The kernel's share of a slow client's backlog bounded too.
+        const int sendBuffer = static_cast<int>(GpsdServer::kMaxQueued);
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         clients[fd].fd = fd;
         epoll_event ev{};
         ev.events = EPOLLIN;
