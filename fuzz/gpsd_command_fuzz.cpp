@@ -19,8 +19,7 @@ static void Require(bool bCondition) {
 }
 
 static bool Same(const GpsdCommand& a, const GpsdCommand& b) {
-    return a.kind == b.kind && a.enable == b.enable && a.json == b.json && a.device == b.device &&
-           a.error == b.error;
+    return a.kind == b.kind && a.enable == b.enable && a.json == b.json && a.device == b.device && a.error == b.error;
 }
 
 // The reader fed in reads of the lengths the cut byte gives; false once it

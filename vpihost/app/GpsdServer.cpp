@@ -127,7 +127,8 @@ struct GpsdServer::Impl {
     std::string activated;
     std::thread thread;
     std::atomic<bool> stopping{false};
-    std::mutex mutex;  // guards pending
+    std::atomic<bool> watched{false};  // a client has enabled a watch
+    std::mutex mutex;                  // guards pending
     std::vector<std::pair<tagGPSNAVIINFO, double>> pending;
     // From here on only the server's thread.
     EpochReports epochs;
@@ -193,6 +194,11 @@ void GpsdServer::Hand(const tagGPSNAVIINFO& info) {
     }
     const uint64_t one = 1;
     (void)!write(m->wakeFd, &one, sizeof one);
+}
+
+bool GpsdServer::WaitForWatcher(bool (*stop)()) {
+    while (!m->watched.load() && !stop()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return m->watched.load();
 }
 
 void GpsdServer::Stop() {
@@ -303,7 +309,10 @@ void GpsdServer::Impl::Answer(Client& c, const GpsdCommand& command) {
             // Enabling without a word on json means JSON: it is all this server writes.
             if (command.enable == 1 && command.json < 0) c.json = true;
             const bool watching = c.watching, json = c.json;  // c goes with a dropped client
-            if (watching) Send(fd, DevicesReport(setup.device, activated, 0));
+            if (watching) {
+                watched = true;
+                Send(fd, DevicesReport(setup.device, activated, 0));
+            }
             Send(fd, WatchReport(watching, json));
             return;
         }

@@ -33,6 +33,9 @@ public:
 
     void Hand(const tagGPSNAVIINFO& info) override;
 
+    // Once a client has asked for reports with ?WATCH, or stop() is true.
+    bool WaitForWatcher(bool (*stop)());
+
     // The last second's reports go out, what clients have queued is sent
     // as far as their sockets take it at once, and every connection closes.
     void Stop();

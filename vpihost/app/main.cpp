@@ -141,6 +141,13 @@ int Run(const Options& o) {
     }
 #endif
     InstallStopSignal();
+#ifndef _WIN32
+    // A replay is over in a moment: it starts once a client is there to see it.
+    if (server && !o.replay.empty()) {
+        Status("the replay starts once a client watches (cgps, gpspipe -w ...)");
+        if (!server->WaitForWatcher(&StopRequested)) return kExitOk;
+    }
+#endif
     return RunModule(o, modulePath, profile, source, listener);
 }
 
