@@ -44,7 +44,7 @@ gpxlogger)
     # Points as "time lat lon", lat and lon to the 9 decimals gpxlogger writes.
     points() {
         tr -d '\n' <"$1" | grep -o '<trkpt [^>]*>.\{0,80\}<time>[^<]*' |
-            sed 's/.*lat="\([^"]*\)" lon="\([^"]*\)".*<time>\([^.Z]*\).*/\3 \1 \2/' |
+            sed 's/\.000Z$/Z/; s/.*lat="\([^"]*\)" lon="\([^"]*\)".*<time>\(.*\)/\3 \1 \2/' |
             awk '{ printf "%s %.9f %.9f\n", $1, $2, $3 }'
     }
     points "$work/logger.gpx" >"$work/logger.txt"
