@@ -37,7 +37,7 @@ std::string Sentence(const std::string& body) {
 }
 
 std::string Hhmmss(int second) {
-    char text[8];
+    char text[32];
     snprintf(text, sizeof text, "%02d%02d%02d", 12, second / 60 % 60, second % 60);
     return text;
 }
