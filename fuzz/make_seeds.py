@@ -73,6 +73,14 @@ def main():
     for i, text in enumerate(numbers):
         write("number_parse", "n%02d" % i, text.encode())
 
+    # The server's command reader: the first byte cuts the rest into reads.
+    requests = [b'?WATCH={"enable":true,"json":true}\n', b"?POLL;\r\n", b"?DEVICES;?VERSION;\n",
+                b'?WATCH={"enable":false};\n', b'?WATCH={"device":"/dev/ttyUSB0","raw":2,"nmea":false}\n',
+                b'?WATCH={"enable":true,"json":"yes"}\n', b"?DEVICE;\n", b"?" + b"W" * 90 + b"\n",
+                b"\x00\xff?POLL;\n", b'?WATCH={"enable":true\n', b'?WATCH={"a\\u00e9":1}\n']
+    for i, request in enumerate(requests):
+        write("gpsd_command", "r%02d" % i, bytes([7 * i + 1]) + request)
+
 
 if __name__ == "__main__":
     main()

@@ -8,7 +8,7 @@ corpus=$(cd "$(dirname "$0")" && pwd)/corpus
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$build/fuzz-artifacts"
-for harness in decode_line:2000000:300 receive_path:150000:4096 number_parse:2000000:100; do
+for harness in decode_line:2000000:300 receive_path:150000:4096 number_parse:2000000:100 gpsd_command:200000:512; do
   name=${harness%%:*}
   rest=${harness#*:}
   runs=${rest%%:*}

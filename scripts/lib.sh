@@ -41,7 +41,8 @@ ensure_japanese_locale() {
 ensure_linux_tools() {
     ensure_packages cmake:cmake ninja:ninja-build g++:g++ /usr/src/googletest/CMakeLists.txt:googletest \
         python3:python3 i686-w64-mingw32-windres:binutils-mingw-w64-i686 \
-        /usr/include/benchmark/benchmark.h:libbenchmark-dev
+        /usr/include/benchmark/benchmark.h:libbenchmark-dev \
+        gpspipe:gpsd-clients tmux:tmux
 }
 
 # can_run_i386: whether this machine runs 32-bit x86 programs. Some kernels

@@ -79,30 +79,6 @@ TEST(JsonLine, TextMembersStopAtTheirWidthAndAreEscaped) {
     EXPECT_NE(std::string::npos, line.find("\"szDate\":\"\\\"\\\\\\u0001\\u00ffxyzw1234\"}"));
 }
 
-TEST(TpvLine, ModeTimeAndUnitsWithUnknownMembersLeftOut) {
-    tagGPSNAVIINFO noDate = Record();
-    noDate.szDate[0] = '\0';
-    tagGPSNAVIINFO empty;
-    memset(&empty, 0, sizeof empty);
-    struct Case {
-        tagGPSNAVIINFO info;
-        bool utc, altitudeKnown;
-        const char* line;
-    } cases[] = {
-        {Record(), true, true,
-         "{\"class\":\"TPV\",\"mode\":3,\"time\":\"1994-03-23T22:54:46.000Z\",\"lat\":-35.66872333333334,"
-         "\"lon\":-139.7427966666667,\"alt\":12.5,\"track\":271.5,\"speed\":11.542222222222222}"},
-        {Record(), false, false,
-         "{\"class\":\"TPV\",\"mode\":2,\"lat\":-35.66872333333334,\"lon\":-139.7427966666667,"
-         "\"track\":271.5,\"speed\":11.542222222222222}"},
-        {noDate, true, false,
-         "{\"class\":\"TPV\",\"mode\":2,\"lat\":-35.66872333333334,\"lon\":-139.7427966666667,"
-         "\"track\":271.5,\"speed\":11.542222222222222}"},
-        {empty, true, true, "{\"class\":\"TPV\",\"mode\":1}"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.line, TpvLine(c.info, c.utc, c.altitudeKnown));
-}
-
 TEST(HumanLine, ShowsTimeDateHemispheresAndDatum) {
     std::string line = HumanLine(Record(), 12);
     EXPECT_NE(std::string::npos, line.find("22:54:46"));

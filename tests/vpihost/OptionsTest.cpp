@@ -146,3 +146,24 @@ TEST(Options, ReadmeAndDocsNameEveryOptionOfTheTable) {
 #endif
 
 }  // namespace
+
+TEST(Options, ServeTakesAnAddressAndPortOrNeither) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string host;
+        int port;
+    } cases[] = {
+        {{"--serve"}, "127.0.0.1", 2947},         {{"--serve", "--quiet"}, "127.0.0.1", 2947},
+        {{"--serve", "2948"}, "127.0.0.1", 2948}, {{"--serve=0.0.0.0:0"}, "0.0.0.0", 0},
+        {{"--serve", "[::1]:2947"}, "::1", 2947}, {{"--serve", "localhost:3000"}, "localhost", 3000},
+    };
+    for (const Case& c : cases) {
+        Options o = Parse(c.args);
+        EXPECT_TRUE(o.serve);
+        EXPECT_EQ(c.host, o.serveHost);
+        EXPECT_EQ(c.port, o.servePort);
+    }
+    EXPECT_FALSE(Parse({}).serve);
+    EXPECT_EQ("--serve needs [ADDR:]PORT, ADDR a numeric address, localhost or [IPv6], not ':65536'",
+              Refusal({"--serve", ":65536"}));
+}

@@ -239,18 +239,30 @@ TEST_F(VpihostRun, TextLinesAndTrackPointsAreOnePerReceiverSecond) {
     EXPECT_EQ(9u, Lines(all.Out())) << all.Out();
 }
 
-TEST_F(VpihostRun, LogHoldsWhatThePluginReadAndTpvLinesFollowTheRecords) {
+TEST_F(VpihostRun, LogHoldsWhatThePluginReadAndTpvLinesFollowTheSeconds) {
     const std::string log = m_dir + "/drive.log";
     ChildProcess run(m_program, With({"--replay", kFixture, "--fast", "--json=tpv", "--quiet", "--log=" + log}));
     ASSERT_EQ(0, run.Wait()) << run.Err();
     EXPECT_EQ(ReadWholeFile(kFixture), ReadWholeFile(log));
-    Records tpv = ParseJsonLines(run.Out());
-    ASSERT_EQ(12u, tpv.size()) << run.Out();
-    EXPECT_EQ("{\"class\":\"TPV\",\"mode\":1}", run.Out().substr(0, run.Out().find('\n')));
-    // $GPRMC of 12:35:20 on 23 March 1994 at 22.4 knots, the module's km/h in m/s.
-    EXPECT_EQ("1994-03-23T12:35:20.000Z", Text(tpv[4], "time"));
-    EXPECT_EQ(3, Number(tpv[4], "mode"));
-    EXPECT_DOUBLE_EQ(22.4 * 1.855 / 3.6, Number(tpv[4], "speed"));
+    // One TPV per second from its last record: the link's empty start; the
+    // GGA before any date (no time, speed or track yet); the RMC's second,
+    // its speed and course replaced by the VTG's 10.2 km/h and 54.7; the
+    // GGA with 2 satellites; the RMC that makes them 99 (no SKY).
+    const std::string head = "{\"class\":\"TPV\",\"device\":\"" + kFixture + "\",";
+    const std::string sky = "{\"class\":\"SKY\",\"device\":\"" + kFixture + "\",";
+    EXPECT_EQ(
+        head + "\"mode\":1}\n" + head +
+            "\"mode\":3,\"lat\":48.1173,\"lon\":11.516666666666667,\"altMSL\":545.4,\"alt\":545.4}\n" + sky +
+            "\"uSat\":8}\n" + head +
+            "\"time\":\"1994-03-23T12:35:20.000Z\",\"mode\":3,\"lat\":48.1173,\"lon\":11.516666666666667,"
+            "\"altMSL\":545.4,\"alt\":545.4,\"track\":54.7,\"speed\":2.833333333333333}\n" +
+            sky + "\"time\":\"1994-03-23T12:35:20.000Z\",\"uSat\":8}\n" + head +
+            "\"time\":\"1994-03-23T22:54:45.000Z\",\"mode\":3,\"lat\":-35.66872333333334,"
+            "\"lon\":-139.7427966666667,\"altMSL\":12.5,\"alt\":12.5,\"track\":54.7,\"speed\":2.833333333333333}\n" +
+            sky + "\"time\":\"1994-03-23T22:54:45.000Z\",\"uSat\":2}\n" + head +
+            "\"time\":\"2026-12-07T22:54:46.000Z\",\"mode\":3,\"lat\":-35.66872333333334,"
+            "\"lon\":-139.7427966666667,\"altMSL\":12.5,\"alt\":12.5,\"track\":271.5,\"speed\":5.152777777777778}\n",
+        run.Out());
 }
 
 TEST_F(VpihostRun, PacedReplayTakesTheLineTimeAndReportsLocalTime) {

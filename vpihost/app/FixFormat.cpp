@@ -104,24 +104,4 @@ std::string JsonLine(const tagGPSNAVIINFO& info, long n) {
     return line + "}";
 }
 
-std::string TpvLine(const tagGPSNAVIINFO& info, bool timesAreUtc, bool altitudeKnown) {
-    const double lat = info.dLatitude, lon = info.dLongitude;
-    const bool position = std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90 && std::fabs(lon) <= 180 &&
-                          !(lat == 0 && lon == 0);
-    const bool altitude = position && altitudeKnown && std::isfinite(info.dAltitude);
-    std::string line = "{\"class\":\"TPV\",\"mode\":";
-    line += !position ? "1" : altitude ? "3" : "2";
-    const std::string time = FieldText(info.szTime, sizeof info.szTime);
-    const std::string date = DateText(info);
-    if (timesAreUtc && AllDigits(time, 6) && !date.empty())
-        line += ",\"time\":\"" + date + "T" + TimeText(info) + ".000Z\"";
-    if (position) {
-        line += ",\"lat\":" + ShortestDouble(lat) + ",\"lon\":" + ShortestDouble(lon);
-        if (altitude) line += ",\"alt\":" + ShortestDouble(info.dAltitude);
-        if (std::isfinite(info.dCourse)) line += ",\"track\":" + ShortestDouble(info.dCourse);
-        if (std::isfinite(info.dSpeed)) line += ",\"speed\":" + ShortestDouble(info.dSpeed / 3.6);
-    }
-    return line + "}";
-}
-
 }  // namespace vpihost

@@ -25,12 +25,6 @@ std::string HumanLine(const tagGPSNAVIINFO& info, long n);
 // The names of HumanLine's columns, each over its column.
 std::string HumanHeader();
 std::string JsonLine(const tagGPSNAVIINFO& info, long n);
-// The record as a TPV object of the Linux GPS tools: mode 1 without a
-// position, 2 with one, 3 with an altitude too; time (ISO 8601, UTC) only
-// when the times are UTC and the date is known; speed in m/s. Members that
-// are not known are left out.
-std::string TpvLine(const tagGPSNAVIINFO& info, bool timesAreUtc, bool altitudeKnown);
-
 // A JSON string literal with its quotes; control characters and bytes above
 // 0x7E escaped, so any bytes give valid JSON.
 std::string JsonString(const std::string& text);

@@ -1,5 +1,6 @@
 #include "FixPrinter.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "FixFormat.h"
@@ -19,6 +20,7 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
     // The plug-in overwrites its record after the call: take a copy first.
     tagGPSNAVIINFO copy;
     memcpy(&copy, &info, sizeof copy);
+    if (m_listener) m_listener->Hand(copy);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_track.Add(copy);
     if (copy.dLatitude != 0 || copy.dLongitude != 0) ++m_positions;
@@ -32,15 +34,20 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
         m_holding = true;
         return;
     }
-    Write(m_format == Format::kText   ? HumanLine(copy, n)
-          : m_format == Format::kJson ? JsonLine(copy, n)
-                                      : TpvLine(copy, m_timesAreUtc, m_track.altitudeKnown()));
+    if (m_format != Format::kTpv) {
+        Write(m_format == Format::kText ? HumanLine(copy, n) : JsonLine(copy, n));
+        return;
+    }
+    const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    for (std::string& report : m_epochs.Add(copy, now)) Write(std::move(report));
 }
 
-void FixPrinter::Flush() {
+void FixPrinter::Finish() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_holding) Write(HumanLine(m_held, m_heldNumber));
     m_holding = false;
+    if (m_format == Format::kTpv)
+        for (std::string& report : m_epochs.Finish()) Write(std::move(report));
 }
 
 void FixPrinter::Write(std::string line) {

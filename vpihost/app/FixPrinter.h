@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "GpsdReports.h"
+#include "RecordListener.h"
 #include "Track.h"
 
 namespace vpihost {
@@ -18,13 +20,18 @@ public:
 
     // timesAreUtc: the module reports UTC (not --local-time). everyRecord:
     // a text line for each record; else one per second of receiver time
-    // (JSON and TPV are always per record).
-    FixPrinter(std::FILE* out, Format format, bool timesAreUtc, bool everyRecord)
-        : m_out(out), m_format(format), m_timesAreUtc(timesAreUtc), m_everyRecord(everyRecord) {}
+    // (JSON is always per record). device: the TPV objects' "device".
+    FixPrinter(std::FILE* out, Format format, bool timesAreUtc, bool everyRecord,
+               const std::string& device = std::string())
+        : m_out(out), m_format(format), m_everyRecord(everyRecord), m_epochs(ReportFacts{device, timesAreUtc}) {}
 
+    // Hands the record to the listener, if any, then prints it: a TPV (and
+    // a SKY) once its second is complete.
     void Print(const tagGPSNAVIINFO& info);
-    // Writes the text line held back for its second; at the end of a run.
-    void Flush();
+    // What is held back for the last second: its text line, its TPV; at the
+    // end of a run.
+    void Finish();
+    void SetListener(RecordListener* listener) { m_listener = listener; }
 
     long Count();
     // Records that carried a position (not 0/0).
@@ -40,8 +47,9 @@ private:
 
     std::FILE* m_out;
     Format m_format;
-    bool m_timesAreUtc;
     bool m_everyRecord;
+    EpochReports m_epochs;
+    RecordListener* m_listener = nullptr;
     std::mutex m_mutex;
     long m_count = 0;
     long m_positions = 0;

@@ -11,6 +11,7 @@
 #include "Desktop.h"
 #include "ExitCodes.h"
 #include "FixPrinter.h"
+#include "GpsdReports.h"
 #include "HostApp.h"
 #include "OutputFiles.h"
 #include "PluginModule.h"
@@ -108,11 +109,12 @@ public:
         : m_o(o),
           m_profile(profile),
           m_source(source),
-          m_printer(stdout, PrintFormat(o), !o.localTime, o.allRecords),
+          m_printer(stdout, PrintFormat(o), !o.localTime, o.allRecords, ReportDevice(o)),
           m_host(o.hostVersion, o.localTime, &profile, &m_printer),
           m_installed(&m_host),
           m_progress(!o.quiet && !o.replay.empty()) {}
 
+    void SetListener(RecordListener* listener) { m_printer.SetListener(listener); }
     int LoadAndInit(const std::string& modulePath);  // kExitOk once the plug-in is loaded
     int About();
     int StartLink();  // kExitOk once navigation runs
@@ -329,7 +331,7 @@ int Session::ShutDown(const Ending& ending) {
     StopLink();
     m_source.Stop();
     m_plugin.reset();
-    m_printer.Flush();  // the last second's line, once no record can follow
+    m_printer.Finish();  // the last second's line and report, once no record can follow
     const Track track = m_printer.TrackCopy();
     int exitCode = WriteTrackFiles(m_o, track) ? ending.exitCode : kExitRunFailed;
     Status(std::to_string(m_printer.Count()) + " records, " + std::to_string(track.points().size()) +
@@ -340,8 +342,10 @@ int Session::ShutDown(const Ending& ending) {
 
 }  // namespace
 
-int RunModule(const Options& o, const std::string& modulePath, IniProfile& profile, DataSource& source) {
+int RunModule(const Options& o, const std::string& modulePath, IniProfile& profile, DataSource& source,
+              RecordListener* listener) {
     Session session(o, profile, source);
+    session.SetListener(listener);
     int exitCode = session.LoadAndInit(modulePath);
     if (exitCode != kExitOk) return exitCode;
     if (o.about) return session.About();

@@ -7,11 +7,14 @@
 #include "DataSource.h"
 #include "IniProfile.h"
 #include "Options.h"
+#include "RecordListener.h"
 
 namespace vpihost {
 
 // Runs the module at modulePath (checked, with a directory part) with the
 // profile loaded and the data source prepared; returns the exit code.
-int RunModule(const Options& options, const std::string& modulePath, IniProfile& profile, DataSource& source);
+// The listener, if any, is handed every record too.
+int RunModule(const Options& options, const std::string& modulePath, IniProfile& profile, DataSource& source,
+              RecordListener* listener = nullptr);
 
 }  // namespace vpihost

@@ -122,6 +122,13 @@ const std::vector<OptionRow>& OptionTable() {
          [](Options& o, Text, Text v) { return Take(&o.svg, v); }},
         {"--log", "FILE", nullptr, "record the raw bytes the plug-in read, for --replay", nullptr,
          [](Options& o, Text, Text v) { return Take(&o.logPath, v); }},
+        {"--serve", "[[ADDR:]PORT]", nullptr,
+         "serve the Linux GPS tools (cgps, gpspipe ...) on TCP (default 127.0.0.1:2947; Linux)",
+         "[ADDR:]PORT, ADDR a numeric address, localhost or [IPv6]",
+         [](Options& o, Text, Text v) {
+             o.serve = true;
+             return v.empty() || ParseServeAddress(v, &o.serveHost, &o.servePort);
+         }},
         {"--quiet", "", nullptr, "no progress or status lines on stderr", nullptr,
          [](Options& o, Text, Text) { return On(&o.quiet); }},
         {"--version", "", "-V", "vpihost's version", nullptr, [](Options& o, Text, Text) { return On(&o.version); }},
@@ -133,6 +140,7 @@ const std::vector<OptionRow>& OptionTable() {
 namespace {
 
 bool TakesValue(const OptionRow& row) { return row.value[0] != '\0' && row.value[0] != '='; }
+bool ValueOptional(const OptionRow& row) { return row.value[0] == '['; }
 bool IsSpelling(const OptionRow& row, const std::string& arg) {
     return row.name && (arg == row.name || (row.also && arg == row.also));
 }
@@ -185,6 +193,23 @@ bool CheckCombination(Options* o, std::string* error) {
 
 }  // namespace
 
+bool ParseServeAddress(const std::string& text, std::string* host, int* port) {
+    std::string address = "127.0.0.1", digits = text;
+    const size_t colon = text.rfind(':');
+    if (colon != std::string::npos) {
+        address = text.substr(0, colon);
+        digits = text.substr(colon + 1);
+        if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+            address = address.substr(1, address.size() - 2);
+        if (address.empty()) return false;
+    }
+    int value = 0;
+    if (!ParseInt(digits, 0, 65535, &value)) return false;
+    *host = address;
+    *port = value;
+    return true;
+}
+
 bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
     *o = Options();
     for (size_t i = 0; i < args.size(); ++i) {
@@ -196,7 +221,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, std::string*
         if (inlineGiven) arg.resize(eq);
         const OptionRow* row = FindRow(arg, inlineGiven, value, error);
         if (!row) return false;
-        if (TakesValue(*row) && !inlineGiven) {
+        const bool nextIsOption = i + 1 >= args.size() || args[i + 1].compare(0, 1, "-") == 0;
+        if (TakesValue(*row) && !inlineGiven && !(ValueOptional(*row) && nextIsOption)) {
             if (i + 1 >= args.size()) {
                 *error = arg + " needs a value";
                 return false;

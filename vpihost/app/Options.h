@@ -39,15 +39,19 @@ struct Options {
     bool about = false;
     bool help = false;
     bool version = false;
-    bool waitForDevice = false;  // wait for an unplugged --device to come back
-    std::string logPath;         // --log: the raw bytes the plug-in read
+    bool waitForDevice = false;           // wait for an unplugged --device to come back
+    std::string logPath;                  // --log: the raw bytes the plug-in read
+    bool serve = false;                   // --serve: the GPS tools' JSON protocol on TCP
+    std::string serveHost = "127.0.0.1";  // loopback unless asked otherwise
+    int servePort = 2947;                 // the GPS tools' own port
 };
 
 // One option: its spellings, its line of --help and what it sets.
 struct OptionRow {
     const char* name;  // "--port"; nullptr for a heading of --help (the text in help)
     // "" a switch; "1..4" a value, from the next argument or after '=';
-    // "=tpv" only that value, after '='.
+    // "=tpv" only that value, after '='; "[X]" a value that may be left
+    // out (the next argument is taken unless it begins with '-').
     const char* value;
     const char* also;   // another spelling on the same line: "-V", "--no-center"; or nullptr
     const char* help;   // the rest of the --help line
@@ -59,6 +63,10 @@ struct OptionRow {
 
 // Every option, in the order of --help.
 const std::vector<OptionRow>& OptionTable();
+
+// "[ADDR:]PORT" for --serve: ADDR a numeric address, "localhost" or
+// "[IPv6]"; PORT 0 lets the system choose.
+bool ParseServeAddress(const std::string& text, std::string* host, int* port);
 
 // Parses argv[1..]; on a bad command line returns false with a one-line
 // reason in *error.

@@ -7,10 +7,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "Console.h"
 #include "DataSource.h"
 #include "ExitCodes.h"
+#include "GpsdReports.h"
+#ifndef _WIN32
+#include "GpsdServer.h"
+#endif
 #include "IniProfile.h"
 #include "ModuleMarker.h"
 #include "ModuleRun.h"
@@ -96,9 +101,9 @@ bool OpenProfile(const Options& o, IniProfile* profile) {
 int Run(const Options& o) {
     SetQuiet(o.quiet);
 #ifdef _WIN32
-    if (o.simulate != Receiver::kUnset || !o.replay.empty() || !o.logPath.empty()) {
+    if (o.simulate != Receiver::kUnset || !o.replay.empty() || !o.logPath.empty() || o.serve) {
         ErrorLine(
-            "--simulate, --replay and --log are available on Linux only; under Wine use --device with a "
+            "--simulate, --replay, --log and --serve are available on Linux only; under Wine use --device with a "
             "pseudo-terminal");
         return kExitUsage;
     }
@@ -117,8 +122,32 @@ int Run(const Options& o) {
             return kExitSource;
         }
     }
+    RecordListener* listener = nullptr;
+#ifndef _WIN32
+    std::unique_ptr<GpsdServer> server;  // stops after the module, with the last second's reports
+    if (o.serve && !o.about) {
+        server =
+            std::make_unique<GpsdServer>(GpsdServer::Setup{"vpihost " VPIHOST_VERSION, ReportDevice(o), !o.localTime});
+        std::string error;
+        if (!server->Start(o.serveHost, o.servePort, &error)) {
+            ErrorLine(error);
+            return kExitRunFailed;
+        }
+        const bool v6 = o.serveHost.find(':') != std::string::npos;
+        Status("serving the GPS tools' JSON protocol on " + (v6 ? "[" + o.serveHost + "]" : o.serveHost) + ":" +
+               std::to_string(server->Port()));
+        listener = server.get();
+    }
+#endif
     InstallStopSignal();
-    return RunModule(o, modulePath, profile, source);
+#ifndef _WIN32
+    // A replay is over in a moment: it starts once a client is there to see it.
+    if (server && !o.replay.empty()) {
+        Status("the replay starts once a client watches (cgps, gpspipe -w ...)");
+        if (!server->WaitForWatcher(&StopRequested)) return kExitOk;
+    }
+#endif
+    return RunModule(o, modulePath, profile, source, listener);
 }
 
 }  // namespace

@@ -1,0 +1,218 @@
+// vpihost's server of the GPS tools' protocol, in this process on a port of
+// the loopback address the system chooses: the conversation, 100 clients,
+// a client that never reads, one that leaves in the middle, a taken port.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "GpsdServer.h"
+
+using namespace vpihost;
+
+namespace {
+
+tagGPSNAVIINFO Record(unsigned second, double lat) {
+    tagGPSNAVIINFO info;
+    memset(&info, 0, sizeof info);
+    info.dwSize = 80;
+    info.dLatitude = lat;
+    info.dLongitude = 139.5;
+    info.dAltitude = 40;
+    info.dSpeed = 36;
+    info.dCourse = 90;
+    const std::string time =
+        std::to_string(1000000 + second / 3600 % 24 * 10000 + second / 60 % 60 * 100 + second % 60);
+    memcpy(info.szTime, time.c_str() + 1, 7);
+    memcpy(info.szDate, "261208", 7);
+    info.nSatellites = 7;
+    return info;
+}
+
+class Connection {
+public:
+    explicit Connection(int port, int receiveBuffer = 0) {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected = connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+    }
+    ~Connection() {
+        if (fd >= 0) close(fd);
+    }
+    void Say(const std::string& text) {
+        ASSERT_EQ(static_cast<ssize_t>(text.size()), write(fd, text.data(), text.size()));
+    }
+    // The next line without its CR LF; "EOF" once the server closed, "TIMEOUT" after 10 s.
+    std::string Line() {
+        for (;;) {
+            const size_t end = buffer.find("\r\n");
+            if (end != std::string::npos) {
+                std::string line = buffer.substr(0, end);
+                buffer.erase(0, end + 2);
+                return line;
+            }
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 10000) != 1) return "TIMEOUT";
+            char chunk[65536];
+            const ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n <= 0) return "EOF";
+            buffer.append(chunk, static_cast<size_t>(n));
+        }
+    }
+    int fd = -1;
+    bool connected = false;
+    std::string buffer;
+};
+
+std::string Normal(const std::string& line) {
+    return std::regex_replace(line, std::regex("\"(activated|time)\":\"20[0-9T:.-]+Z\""), "\"$1\":\"T\"");
+}
+
+const char* const kVersion =
+    "{\"class\":\"VERSION\",\"release\":\"vpihost 9\",\"rev\":\"vpihost 9\",\"proto_major\":3,\"proto_minor\":14}";
+const char* const kDevices =
+    "{\"class\":\"DEVICES\",\"devices\":[{\"class\":\"DEVICE\",\"path\":\"/dev/ttyUSB0\",\"driver\":\"vpihost\","
+    "\"activated\":\"T\",\"flags\":1}]}";
+const std::string kWatchTail =
+    ",\"nmea\":false,\"raw\":0,\"scaled\":false,\"timing\":false,\"split24\":false,\"pps\":false}";
+
+class Serve : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_server.Start("127.0.0.1", 0, &error)) << error;
+    }
+    std::string Tpv(int second, double lat) {
+        char time[16];
+        snprintf(time, sizeof time, "%02d:%02d:%02d", second / 3600 % 24, second / 60 % 60, second % 60);
+        return "{\"class\":\"TPV\",\"device\":\"/dev/ttyUSB0\",\"time\":\"2026-12-08T" + std::string(time) +
+               ".000Z\",\"mode\":3,\"lat\":" + std::to_string(lat).substr(0, 4) +
+               ",\"lon\":139.5,\"altMSL\":40,\"alt\":40,\"track\":90,\"speed\":10}";
+    }
+    GpsdServer m_server{GpsdServer::Setup{"vpihost 9", "/dev/ttyUSB0", true}};
+};
+
+}  // namespace
+
+TEST_F(Serve, AnswersEachCommandAndStreamsReportsWhileWatching) {
+    Connection c(m_server.Port());
+    ASSERT_TRUE(c.connected);
+    EXPECT_EQ(kVersion, c.Line());
+    m_server.Hand(Record(10, 35.5));  // not watching yet: nothing comes
+    struct Exchange {
+        std::string say;
+        std::vector<std::string> answers;
+    } exchanges[] = {
+        {"?VERSION;\n", {kVersion}},
+        {"?DEVICES;\r\n", {kDevices}},
+        {"?WATCH={\"enable\":true,\"json\":true}\n",
+         {kDevices, "{\"class\":\"WATCH\",\"enable\":true,\"json\":true" + kWatchTail}},
+        {"?POLL;\n", {"{\"class\":\"POLL\",\"time\":\"T\",\"active\":0,\"tpv\":[],\"sky\":[]}"}},
+        {"?FIX;\n", {"{\"class\":\"ERROR\",\"message\":\"Unrecognized request 'FIX'\"}"}},
+        {"?WATCH={\"enable\":true,\"json\":true,\"policy\":1}\n",
+         {"{\"class\":\"ERROR\",\"message\":\"unknown attribute 'policy' in WATCH\"}"}},
+        {"?" + std::string(99, 'P') + "\n",
+         {"{\"class\":\"ERROR\",\"message\":\"a request may be no more than 80 characters long\"}"}},
+        {"\x16\x03\x01\xff\xfe\n", {"{\"class\":\"ERROR\",\"message\":\"a request must be US-ASCII text\"}"}},
+    };
+    for (const Exchange& e : exchanges) {
+        c.Say(e.say);
+        for (const std::string& answer : e.answers) EXPECT_EQ(answer, Normal(c.Line())) << e.say;
+    }
+    m_server.Hand(Record(11, 35.5));  // ends second 10; 11 after a pause
+    EXPECT_EQ(Normal(Tpv(10, 35.5)), Normal(c.Line()));
+    EXPECT_EQ("{\"class\":\"SKY\",\"device\":\"/dev/ttyUSB0\",\"time\":\"T\",\"uSat\":7}", Normal(c.Line()));
+    EXPECT_EQ(Tpv(11, 35.5), c.Line());
+    c.Line();  // its SKY
+    c.Say("?POLL;\n");
+    EXPECT_EQ("{\"class\":\"POLL\",\"time\":\"T\",\"active\":1,\"tpv\":[" + Normal(Tpv(11, 35.5)) + "],\"sky\":[" +
+                  "{\"class\":\"SKY\",\"device\":\"/dev/ttyUSB0\",\"time\":\"T\",\"uSat\":7}]}",
+              Normal(c.Line()));
+    c.Say("?WATCH={\"enable\":false}\n");
+    EXPECT_EQ("{\"class\":\"WATCH\",\"enable\":false,\"json\":true" + kWatchTail, c.Line());
+    m_server.Hand(Record(12, 35.5));
+    m_server.Hand(Record(13, 35.5));
+    c.Say("?VERSION;\n");
+    EXPECT_EQ(kVersion, c.Line()) << "no reports once the watch is off";
+    // Noise, line after line: dropped.
+    for (int i = 0; i < 8; ++i) c.Say("\x01\n");
+    std::string last;
+    for (int i = 0; i < 9 && last != "EOF"; ++i) last = c.Line();
+    EXPECT_EQ("EOF", last);
+}
+
+TEST_F(Serve, AHundredClientsEachGetEverySecond) {
+    std::vector<std::unique_ptr<Connection>> clients;
+    for (int i = 0; i < 100; ++i) {
+        clients.push_back(std::make_unique<Connection>(m_server.Port()));
+        ASSERT_TRUE(clients.back()->connected) << i;
+        clients.back()->Say("?WATCH={\"enable\":true}\n");
+    }
+    for (auto& c : clients)
+        for (int k = 0; k < 3; ++k) c->Line();  // VERSION, DEVICES, WATCH
+    for (int second = 0; second < 5; ++second) m_server.Hand(Record(second, 35.5));
+    m_server.Stop();
+    for (auto& c : clients) {
+        std::string tpvs;
+        for (std::string line = c->Line(); line != "EOF" && line != "TIMEOUT"; line = c->Line())
+            if (line.find("\"TPV\"") != std::string::npos) tpvs += line + "\n";
+        EXPECT_EQ(
+            Tpv(0, 35.5) + "\n" + Tpv(1, 35.5) + "\n" + Tpv(2, 35.5) + "\n" + Tpv(3, 35.5) + "\n" + Tpv(4, 35.5) + "\n",
+            tpvs);
+    }
+}
+
+TEST_F(Serve, AClientThatNeverReadsIsDroppedAndOneThatLeavesHurtsNoOne) {
+    Connection stalled(m_server.Port(), 4096), leaver(m_server.Port(), 4096), reader(m_server.Port());
+    for (Connection* c : {&stalled, &leaver, &reader}) c->Say("?WATCH={\"enable\":true}\n");
+    size_t read = 0;
+    int tpvs = 0;
+    std::thread reading([&] {
+        for (std::string line = reader.Line(); line != "EOF" && line != "TIMEOUT"; line = reader.Line())
+            tpvs += line.find("\"TPV\"") != std::string::npos;
+    });
+    constexpr int kSeconds = 5000;  // about 1.5 MB of reports, far past the queue and the sockets' buffers
+    for (int second = 0; second < kSeconds; ++second) {
+        m_server.Hand(Record(second, 35.5));
+        if (second == kSeconds / 10) {
+            // Gone with unread reports: a reset in the middle of the server's writes.
+            linger abort{1, 0};
+            setsockopt(leaver.fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            close(leaver.fd);
+            leaver.fd = -1;
+        }
+        if (second % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Closed while the server runs on: dropped with its queue full.
+    std::string line;
+    while ((line = stalled.Line()) != "EOF" && line != "TIMEOUT") read += line.size() + 2;
+    EXPECT_EQ("EOF", line);
+    EXPECT_LT(read, 4 * GpsdServer::kMaxQueued);
+    m_server.Stop();
+    reading.join();
+    EXPECT_EQ(kSeconds, tpvs) << "the reading client got every second";
+}
+
+TEST_F(Serve, ATakenPortIsNamedWithWhoHasIt) {
+    GpsdServer second(GpsdServer::Setup{"vpihost 9", "/dev/ttyUSB0", true});
+    std::string error, comm;
+    EXPECT_FALSE(second.Start("127.0.0.1", m_server.Port(), &error));
+    std::getline(std::ifstream("/proc/self/comm"), comm);
+    const std::string where = "127.0.0.1:" + std::to_string(m_server.Port());
+    EXPECT_EQ(
+        "cannot serve on " + where + ": the port is in use by " + comm + " (process " + std::to_string(getpid()) + ")",
+        error);
+    EXPECT_FALSE(second.Start("192.0.2.1", 0, &error));
+    EXPECT_EQ("cannot serve on 192.0.2.1:0: Cannot assign requested address", error);
+}
