@@ -1,6 +1,7 @@
 // Builds dialog templates and compiled resource files (.res) in memory, for
-// tests that feed the Win32 stand-in resources no resource compiler would
-// write: truncated, oddly named, or in several languages.
+// tests that feed user32 templates of their own (DialogBoxIndirectParamA) and
+// the Win32 stand-in resources no resource compiler would write: truncated,
+// oddly named, or in several languages.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +51,26 @@ inline std::vector<unsigned char> DialogTemplate(const char16_t* caption, const 
         w.Word(0);
     }
     return w.bytes;
+}
+
+// Controls of every class the dialogs use, in two radio groups with a static
+// text inside one, a disabled button and an unsorted and a sorted combo box.
+inline std::vector<ItemSpec> SampleDialogItems() {
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    return {
+        {1, 0x80, nullptr, u"OK", child | BS_DEFPUSHBUTTON | WS_TABSTOP},
+        {2, 0, u"button", u"Cancel", child | WS_TABSTOP},
+        {10, 0x80, nullptr, u"A", child | BS_AUTORADIOBUTTON | WS_GROUP},
+        {0xFFFF, 0x82, nullptr, u"label", child},
+        {11, 0x80, nullptr, u"B", child | BS_AUTORADIOBUTTON},
+        {20, 0x80, nullptr, u"C", child | BS_AUTORADIOBUTTON | WS_GROUP},
+        {30, 0x80, nullptr, u"check", child | BS_AUTOCHECKBOX | WS_GROUP},
+        {31, 0x80, nullptr, u"three", child | BS_AUTO3STATE},
+        {40, 0x81, nullptr, u"edit", child},
+        {50, 0, u"ComboBox", u"", child | CBS_DROPDOWN},
+        {51, 0x85, nullptr, u"", child | CBS_DROPDOWN | CBS_SORT},
+        {60, 0x80, nullptr, u"off", child | WS_DISABLED},
+    };
 }
 
 struct ResSpec {

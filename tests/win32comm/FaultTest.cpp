@@ -190,4 +190,15 @@ TEST_F(FaultTest, PendingWriteCompletesInGetOverlappedResult) {
     EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
+TEST_F(FaultTest, WriteHeldByFlowControlEndsWithPurgeTxAbort) {
+    Open();
+    ASSERT_TRUE(W32SetSerialFault("COM3", W32_SERIAL_FAULT_STUCK_WRITE, 0, 1));
+    DWORD n = 0;
+    EXPECT_FALSE(WriteFile(port, "x", 1, &n, &ov));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    ASSERT_TRUE(PurgeComm(port, PURGE_TXABORT));
+    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+}
+
 }  // namespace

@@ -1,254 +1,206 @@
-// Line settings: DCB over termios, the MODE-style definitions, time-outs.
-#include <sys/ioctl.h>
-#include <termios.h>
-
+// Line settings as Windows documents them, on the stand-in and under Wine:
+// the MODE-style definitions, the DCB a port keeps, what it refuses,
+// time-outs, and calls on handles that are no port.
+#include <cstdio>
 #include <cstring>
 
-#include "CommTestSupport.h"
+#include "PortTest.h"
 
 namespace {
 
-DCB FlowEverywhere() {
+// What BuildCommDCBA makes of a text, from a DCB of all zeros and one of all
+// ones: the members the row names change, every other one stays.
+struct Parsed {
+    const char* text;
+    long long baud;  // -1: stays
+    int byteSize, parity, stop;
+    char flow;  // the old form's flow control: 'n' none, 'x', 'p'; 0: stays
+    void (*more)(DCB&);
+};
+
+std::string Fields(const DCB& d) {
+    char text[200];
+    snprintf(text, sizeof text,
+             "baud %lu bin %u par %u cts %u dsr %u dtr %u dsrs %u txc %u outx %u inx %u err %u null %u rts %u "
+             "abort %u size %u parity %u stop %u chars %02x %02x %02x %02x %02x lims %u %u",
+             static_cast<unsigned long>(d.BaudRate), d.fBinary, d.fParity, d.fOutxCtsFlow, d.fOutxDsrFlow,
+             d.fDtrControl, d.fDsrSensitivity, d.fTXContinueOnXoff, d.fOutX, d.fInX, d.fErrorChar, d.fNull,
+             d.fRtsControl, d.fAbortOnError, d.ByteSize, d.Parity, d.StopBits, d.XonChar & 0xFF, d.XoffChar & 0xFF,
+             d.ErrorChar & 0xFF, d.EofChar & 0xFF, d.EvtChar & 0xFF, d.XonLim, d.XoffLim);
+    return text;
+}
+
+DCB Filled(int byte) {
     DCB dcb;
-    memset(&dcb, 0, sizeof dcb);
-    dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = 1200;
-    dcb.ByteSize = 7;
-    dcb.Parity = EVENPARITY;
-    dcb.StopBits = TWOSTOPBITS;
-    dcb.fOutX = dcb.fInX = 1;
-    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = 1;
-    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    dcb.EvtChar = '\n';
+    memset(&dcb, byte, sizeof dcb);
     return dcb;
 }
 
-void ExpectNoFlowControl(const DCB& dcb) {
-    EXPECT_EQ(dcb.fOutX, 0u);
-    EXPECT_EQ(dcb.fInX, 0u);
-    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
-    EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
-    EXPECT_NE(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
-    EXPECT_NE(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
-}
-
-}  // namespace
-
-// The start dialog's two texts, and every rate that MODE abbreviates to two digits.
-TEST(BuildCommDcbTest, ShortForms) {
-    struct {
-        const char* text;
-        DWORD baud;
-    } cases[] = {{"48,N,8,1", 4800}, {"96,N,8,1", 9600}, {" 96, n, 8, 1 ", 9600}, {"COM2: 48,N,8,1", 4800},
-                 {"11,N,8,1", 110},  {"15,N,8,1", 150},  {"30,N,8,1", 300},       {"60,N,8,1", 600},
-                 {"12,N,8,1", 1200}, {"24,N,8,1", 2400}, {"19,N,8,1", 19200}};
-    for (const auto& c : cases) {
-        DCB dcb = FlowEverywhere();
-        ASSERT_TRUE(BuildCommDCBA(c.text, &dcb)) << c.text;
-        EXPECT_EQ(dcb.BaudRate, c.baud) << c.text;
-        EXPECT_EQ(dcb.ByteSize, 8) << c.text;
-        EXPECT_EQ(dcb.Parity, NOPARITY) << c.text;
-        EXPECT_EQ(dcb.StopBits, ONESTOPBIT) << c.text;
-        EXPECT_EQ(dcb.fBinary, 1u);
-        EXPECT_EQ(dcb.fParity, 0u);
-        ExpectNoFlowControl(dcb);
-        EXPECT_EQ(dcb.EvtChar, '\n') << "fields the text does not name stay";
+DCB Expected(DCB d, const Parsed& row) {
+    if (row.baud >= 0) d.BaudRate = static_cast<DWORD>(row.baud);
+    if (row.byteSize >= 0) d.ByteSize = static_cast<BYTE>(row.byteSize);
+    if (row.parity >= 0) d.Parity = static_cast<BYTE>(row.parity);
+    if (row.stop >= 0) d.StopBits = static_cast<BYTE>(row.stop);
+    if (row.flow) {
+        d.fOutX = d.fInX = row.flow == 'x';
+        d.fOutxCtsFlow = d.fOutxDsrFlow = row.flow == 'p';
+        d.fDtrControl = row.flow == 'p' ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_ENABLE;
+        d.fRtsControl = row.flow == 'p' ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
     }
+    if (row.more) row.more(d);
+    return d;
 }
 
-TEST(BuildCommDcbTest, LongFormAndOtherValues) {
-    DCB dcb = FlowEverywhere();
-    ASSERT_TRUE(BuildCommDCBA("baud=4800 parity=N data=8 stop=1", &dcb));
-    EXPECT_EQ(dcb.BaudRate, 4800u);
-    EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.Parity, NOPARITY);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    ExpectNoFlowControl(dcb);
-
-    ASSERT_TRUE(BuildCommDCBA("BAUD=19200 PARITY=o DATA=7 STOP=2 xon=on", &dcb));
-    EXPECT_EQ(dcb.BaudRate, 19200u);
-    EXPECT_EQ(dcb.Parity, ODDPARITY);
-    EXPECT_EQ(dcb.fParity, 1u);
-    EXPECT_EQ(dcb.ByteSize, 7);
-    EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
-    EXPECT_EQ(dcb.fOutX, 1u);
-    EXPECT_EQ(dcb.fInX, 1u);
-
-    ASSERT_TRUE(BuildCommDCBA("115200,e,7,1.5,p", &dcb));
-    EXPECT_EQ(dcb.BaudRate, 115200u);
-    EXPECT_EQ(dcb.Parity, EVENPARITY);
-    EXPECT_EQ(dcb.StopBits, ONE5STOPBITS);
-    EXPECT_EQ(dcb.fOutxCtsFlow, 1u);
-    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
-    EXPECT_EQ(dcb.fOutX, 0u);
-
-    ASSERT_TRUE(BuildCommDCBA("12,s,5", &dcb));
-    EXPECT_EQ(dcb.BaudRate, 1200u);
-    EXPECT_EQ(dcb.Parity, SPACEPARITY);
-    EXPECT_EQ(dcb.ByteSize, 5);
+// Texts and results as Windows gives them.
+TEST(BuildCommDcbTest, TheMembersATextNamesAndNoOthers) {
+    const Parsed rows[] = {
+        {"48,N,8,1", 4800, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
+        {"96,N,8,1", 9600, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
+        // Every other rate that the old form abbreviates to two digits.
+        {"11,N,8,1", 110, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
+        {"15,N,8,1", 150, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
+        {"24,N,8,1", 2400, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
+        {"12 , o , 7 , 1", 1200, 7, ODDPARITY, ONESTOPBIT, 'n', nullptr},
+        {"60, m, 6, 2 ", 600, 6, MARKPARITY, TWOSTOPBITS, 'n', nullptr},
+        {"30 ,E, 5,1.5", 300, 5, EVENPARITY, ONE5STOPBITS, 'n', nullptr},
+        {"19, e, 7, 1, x", 19200, 7, EVENPARITY, ONESTOPBIT, 'x', nullptr},
+        {"48,n,8,1,p", 4800, 8, NOPARITY, ONESTOPBIT, 'p', nullptr},
+        {"0,M,7,1,P", 0, 7, MARKPARITY, ONESTOPBIT, 'p', nullptr},
+        {"4000000000,O,7,1.5,X", 4000000000LL, 7, ODDPARITY, ONE5STOPBITS, 'x', nullptr},
+        {"Baud=115200 Parity=O Data=8 To=On", 115200, 8, ODDPARITY, ONESTOPBIT, 0, nullptr},
+        {"BAUD=4000000000 parity=n data=7 stop=2 to=off", 4000000000LL, 7, NOPARITY, TWOSTOPBITS, 0, nullptr},
+        {"PaRiTy=s           Data=7          DTR=on", -1, 7, SPACEPARITY, ONESTOPBIT, 0,
+         [](DCB& d) { d.fDtrControl = DTR_CONTROL_ENABLE; }},
+        {"baud=9600 parity=e data=5 stop=1 xon=on odsr=off octs=off dtr=on rts=on idsr=on", 9600, 5, EVENPARITY,
+         ONESTOPBIT, 0,
+         [](DCB& d) {
+             d.fOutX = d.fInX = d.fDsrSensitivity = 1;
+             d.fOutxDsrFlow = d.fOutxCtsFlow = 0;
+             d.fDtrControl = DTR_CONTROL_ENABLE;
+             d.fRtsControl = RTS_CONTROL_ENABLE;
+         }},
+        {"baud=0 parity=M data=6 stop=1.5 xon=off odsr=on octs=ON dtr=off rts=off idsr=OFF", 0, 6, MARKPARITY,
+         ONE5STOPBITS, 0,
+         [](DCB& d) {
+             d.fOutX = d.fInX = d.fDsrSensitivity = 0;
+             d.fOutxDsrFlow = d.fOutxCtsFlow = 1;
+             d.fDtrControl = DTR_CONTROL_DISABLE;
+             d.fRtsControl = RTS_CONTROL_DISABLE;
+         }},
+    };
+    for (const Parsed& row : rows) {
+        for (int byte : {0x00, 0xFF}) {
+            SCOPED_TRACE(testing::Message() << '"' << row.text << "\" from " << byte);
+            DCB dcb = Filled(byte);
+            SetLastError(0xdeadbeef);
+            ASSERT_TRUE(BuildCommDCBA(row.text, &dcb));
+            EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+            EXPECT_EQ(Fields(dcb), Fields(Expected(Filled(byte), row)));
+        }
+    }
 }
 
 TEST(BuildCommDcbTest, MalformedTextLeavesTheDcbAlone) {
-    for (const char* text :
-         {"", "   ", "xx", "96,Q,8,1", "96,N,9,1", "96,N,8,3", "96,N,8,1,z", "96,N,8,1,x,1", "0,N,8,1",
-          "baud=", "baud=96 parity=N junk", "speed=9600", "COM1 96,N,8,1", "99999999,N,8,1", "96,,8,1"}) {
-        DCB dcb = FlowEverywhere();
-        SetLastError(0);
-        EXPECT_FALSE(BuildCommDCBA(text, &dcb)) << '"' << text << '"';
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-        DCB untouched = FlowEverywhere();
-        EXPECT_EQ(memcmp(&dcb, &untouched, sizeof dcb), 0) << text;
+    for (const char* text : {"data=4",           "data=9",         "parity=no",  "stop=0",     "stop=1.501",
+                             "stop=3",           "to=foobar",      " baud=9600", "baud= 9600", "baud=",
+                             "baud=9600,data=8", "speed=9600",     "xx",         "   ",        "96,N,8,1 to=on",
+                             "96,NO,8,1",        "96,Q,8,1",       "96,,8,1",    "12,s,5",     "96,N,4,1",
+                             "96,N,9,1",         "96,N,8,0",       "96,N,8,3",   "96,N,8,1,K", "96,N,8,1,x,1",
+                             "COM0:baud=115200", "COM0:9600,N,8,1"}) {
+        for (int byte : {0x00, 0xFF}) {
+            SCOPED_TRACE(testing::Message() << '"' << text << "\" from " << byte);
+            DCB dcb = Filled(byte);
+            SetLastError(0);
+            EXPECT_FALSE(BuildCommDCBA(text, &dcb));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+            EXPECT_EQ(Fields(dcb), Fields(Filled(byte)));
+        }
     }
-    DCB dcb = FlowEverywhere();
-    EXPECT_FALSE(BuildCommDCBA(nullptr, &dcb));
-    EXPECT_FALSE(BuildCommDCBA("96,N,8,1", nullptr));
 }
 
-using CommStateTest = CommTest;
+using CommStateTest = PortTest;
 
-TEST_F(CommStateTest, SetCommStateProgramsTheTty) {
-    HANDLE port = OpenPort("COM3");
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+const char kWineEvtChar[] = "Wine 8 does not keep the DCB's EvtChar: GetCommState gives 0";
+const char kWinePtyLine[] =
+    "Wine reads the line back from the tty, and a pseudo-terminal keeps only 8 data bits without parity";
+
+TEST_F(CommStateTest, TheDcbSetIsTheDcbGot) {
     DCB dcb;
     ASSERT_TRUE(GetCommState(port, &dcb));
     EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
-    ASSERT_TRUE(BuildCommDCBA("48,N,8,1", &dcb));
-    dcb.EvtChar = '\n';
-    ASSERT_TRUE(SetCommState(port, &dcb));
-
-    termios tio;
-    const int fd = pty.portFd();
-    ASSERT_EQ(tcgetattr(fd, &tio), 0);
-    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B4800));
-    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B4800));
-    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
-    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
-    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
-
-    ASSERT_TRUE(BuildCommDCBA("96,E,7,2", &dcb));
-    ASSERT_TRUE(SetCommState(port, &dcb));
-    ASSERT_EQ(tcgetattr(fd, &tio), 0);
-    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
-    // A pseudo-terminal forces 8 data bits without parity; the stop bits show.
-    EXPECT_EQ(tio.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
-
-    DCB back;
-    ASSERT_TRUE(GetCommState(port, &back));
-    EXPECT_EQ(back.BaudRate, 9600u);
-    EXPECT_EQ(back.ByteSize, 7);
-    EXPECT_EQ(back.Parity, EVENPARITY);
-    EXPECT_EQ(back.StopBits, TWOSTOPBITS);
-    EXPECT_EQ(back.EvtChar, '\n');
-    CloseHandle(port);
-}
-
-// The kernel's termios2, which carries any rate in bits per second.
-struct LineSettings2 {
-    tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed, c_ospeed;
-};
-constexpr unsigned long kGetLineSettings2 = _IOR('T', 0x2A, LineSettings2);
-
-TEST_F(CommStateTest, TheWholeDcbAndAnyRateReachTheTty) {
-    HANDLE port = OpenPort("COM3");
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    const int fd = pty.portFd();
-    DCB base;
-    ASSERT_TRUE(GetCommState(port, &base));
-    ASSERT_TRUE(BuildCommDCBA("48,N,8,1", &base));
-    struct Case {
-        void (*change)(DCB&);
-        tcflag_t iflag;    // exactly
-        tcflag_t crtscts;  // CRTSCTS or 0
-    };
-    const Case cases[] = {
-        {[](DCB&) {}, 0, 0},
-        {[](DCB& d) { d.fOutX = 1; }, IXON, 0},
-        {[](DCB& d) { d.fInX = 1; }, IXOFF, 0},
-        {[](DCB& d) {
-             d.Parity = EVENPARITY;
-             d.fParity = 1;
-         },
-         INPCK, 0},
-        {[](DCB& d) { d.Parity = EVENPARITY; }, 0, 0},  // parity sent, not checked
-        {[](DCB& d) {
-             d.fOutxCtsFlow = 1;
-             d.fRtsControl = RTS_CONTROL_HANDSHAKE;
-         },
-         0, CRTSCTS},
-    };
-    for (const Case& c : cases) {
-        // Whatever the tty had before must not survive.
-        termios tio;
-        ASSERT_EQ(tcgetattr(fd, &tio), 0);
-        tio.c_iflag |= IXON | IXOFF | IXANY | INPCK | IGNPAR | ICRNL | IMAXBEL;
-        tio.c_oflag |= OPOST | ONLCR;
-        tio.c_lflag |= ECHO | ICANON | ISIG | IEXTEN;
-        tio.c_cflag |= CRTSCTS | HUPCL;
-        ASSERT_EQ(tcsetattr(fd, TCSANOW, &tio), 0);
-        DCB dcb = base;
-        c.change(dcb);
+    for (const char* text : {"48,N,8,1", "baud=19200 parity=n data=8 stop=2 xon=on", "96,E,7,1"}) {
+        SCOPED_TRACE(text);
+        ASSERT_TRUE(BuildCommDCBA(text, &dcb));
+        dcb.EvtChar = '\n';
         ASSERT_TRUE(SetCommState(port, &dcb));
-        ASSERT_EQ(tcgetattr(fd, &tio), 0);
-        EXPECT_EQ(tio.c_iflag, c.iflag) << "case " << (&c - cases);
-        EXPECT_EQ(tio.c_oflag, 0u);
-        EXPECT_EQ(tio.c_lflag, 0u);
-        EXPECT_EQ(tio.c_cflag & (CRTSCTS | HUPCL), c.crtscts) << "case " << (&c - cases);
+        DCB back;
+        memset(&back, 0, sizeof back);
+        ASSERT_TRUE(GetCommState(port, &back));
+        EXPECT_EQ(back.BaudRate, dcb.BaudRate);
+        EXPECT_EQ(back.StopBits, dcb.StopBits);
+        EXPECT_EQ(back.fOutX, dcb.fOutX);
+        EXPECT_EQ(back.fInX, dcb.fInX);
+        TODO_WINE(back.EvtChar == '\n', kWineEvtChar);
+        if (dcb.ByteSize == 8 && dcb.Parity == NOPARITY) {
+            EXPECT_EQ(back.ByteSize, 8);
+            EXPECT_EQ(back.Parity, NOPARITY);
+        } else {
+            TODO_WINE(back.ByteSize == dcb.ByteSize && back.Parity == dcb.Parity, kWinePtyLine);
+        }
     }
-    // Rates without a Bnnn constant go through as well.
-    for (DWORD rate : {12345u, 14400u, 56000u, 128000u, 256000u, 4800u}) {
-        DCB dcb = base;
-        dcb.BaudRate = rate;
-        ASSERT_TRUE(SetCommState(port, &dcb)) << rate;
-        LineSettings2 line{};
-        ASSERT_EQ(ioctl(fd, kGetLineSettings2, &line), 0);
-        EXPECT_EQ(line.c_ospeed, rate);
-        EXPECT_EQ(line.c_ispeed, rate);
-    }
-    CloseHandle(port);
 }
 
+const char kWineTakesWhatTheDriverRefuses[] =
+    "Wine 8 takes a rate of 0 and stop bits the serial driver refuses for the data bits";
+const char kWineRefusesAsNotSupported[] = "Wine 8 refuses impossible line settings with ERROR_NOT_SUPPORTED";
+
+// The serial driver refuses them with STATUS_INVALID_PARAMETER.
 TEST_F(CommStateTest, ImpossibleSettingsAreRefusedAndKeepTheOldOnes) {
-    HANDLE port = OpenPort("COM3");
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
     DCB good;
     ASSERT_TRUE(GetCommState(port, &good));
     ASSERT_TRUE(BuildCommDCBA("48,N,8,1", &good));
     ASSERT_TRUE(SetCommState(port, &good));
-
-    auto refused = [&](void (*change)(DCB&)) {
-        DCB bad = good;
-        change(bad);
-        SetLastError(0);
-        bool ok = SetCommState(port, &bad);
-        return !ok && GetLastError() == static_cast<DWORD>(ERROR_INVALID_PARAMETER);
+    struct Bad {
+        void (*change)(DCB&);
+        bool wineTakesIt;
     };
-    EXPECT_TRUE(refused([](DCB& d) { d.BaudRate = 0; }));
-    EXPECT_TRUE(refused([](DCB& d) { d.ByteSize = 9; }));
-    EXPECT_TRUE(refused([](DCB& d) { d.ByteSize = 4; }));
-    EXPECT_TRUE(refused([](DCB& d) { d.Parity = 5; }));
-    EXPECT_TRUE(refused([](DCB& d) { d.StopBits = 3; }));
-    EXPECT_TRUE(refused([](DCB& d) { d.StopBits = ONE5STOPBITS; }));  // only with 5 data bits
-    EXPECT_TRUE(refused([](DCB& d) {
-        d.ByteSize = 5;
-        d.StopBits = TWOSTOPBITS;
-    }));
-    EXPECT_FALSE(SetCommState(port, nullptr));
-
+    const Bad rows[] = {
+        {[](DCB& d) { d.BaudRate = 0; }, true},
+        {[](DCB& d) { d.ByteSize = 9; }, false},
+        {[](DCB& d) { d.ByteSize = 4; }, false},
+        {[](DCB& d) { d.Parity = 5; }, false},
+        {[](DCB& d) { d.StopBits = 3; }, false},
+        {[](DCB& d) { d.StopBits = ONE5STOPBITS; }, true},  // only with 5 data bits
+        {[](DCB& d) {
+             d.ByteSize = 5;
+             d.StopBits = TWOSTOPBITS;
+         },
+         true},
+    };
+    for (const Bad& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        DCB bad = good;
+        row.change(bad);
+        SetLastError(0);
+        const bool refused = !SetCommState(port, &bad);
+        const DWORD error = GetLastError();
+        if (row.wineTakesIt) {
+            TODO_WINE(refused && error == ERROR_INVALID_PARAMETER, kWineTakesWhatTheDriverRefuses);
+            if (!refused) {
+                ASSERT_TRUE(SetCommState(port, &good));
+            }
+        } else {
+            EXPECT_TRUE(refused);
+            TODO_WINE(error == ERROR_INVALID_PARAMETER, kWineRefusesAsNotSupported);
+        }
+    }
     DCB now;
     ASSERT_TRUE(GetCommState(port, &now));
     EXPECT_EQ(now.BaudRate, 4800u);
     EXPECT_EQ(now.ByteSize, 8);
-    CloseHandle(port);
 }
 
 TEST_F(CommStateTest, TimeoutsAreKept) {
-    HANDLE port = OpenPort("COM3");
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
     COMMTIMEOUTS timeouts;
     ASSERT_TRUE(GetCommTimeouts(port, &timeouts));
     timeouts.ReadIntervalTimeout = 5;
@@ -258,12 +210,11 @@ TEST_F(CommStateTest, TimeoutsAreKept) {
     ASSERT_TRUE(GetCommTimeouts(port, &back));
     EXPECT_EQ(back.ReadIntervalTimeout, 5u);
     EXPECT_EQ(back.WriteTotalTimeoutConstant, 77u);
-    EXPECT_FALSE(GetCommTimeouts(port, nullptr));
-    EXPECT_FALSE(SetCommTimeouts(port, nullptr));
-    CloseHandle(port);
 }
 
-TEST_F(CommStateTest, CallsOnHandlesThatAreNoPortFail) {
+const char kWineCancelIoTakesAnyHandle[] = "Wine 8's CancelIo succeeds on a handle that is no file";
+
+TEST(NoPortTest, CallsOnHandlesThatAreNoPortFail) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     DCB dcb{};
     COMMTIMEOUTS timeouts{};
@@ -271,7 +222,6 @@ TEST_F(CommStateTest, CallsOnHandlesThatAreNoPortFail) {
     char buffer[4];
     DWORD n = 0;
     OVERLAPPED ov{};
-    ov.Internal = 0x103;  // pending: a record that has ended is read without its handle
     for (HANDLE h : {event, static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
         SetLastError(0);
         EXPECT_FALSE(GetCommState(h, &dcb));
@@ -279,14 +229,20 @@ TEST_F(CommStateTest, CallsOnHandlesThatAreNoPortFail) {
         EXPECT_FALSE(SetCommState(h, &dcb));
         EXPECT_FALSE(GetCommTimeouts(h, &timeouts));
         EXPECT_FALSE(SetCommMask(h, EV_RXCHAR));
+        SetLastError(0);
         EXPECT_FALSE(WaitCommEvent(h, &mask, &ov));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
         EXPECT_FALSE(ReadFile(h, buffer, 4, &n, &ov));
         EXPECT_FALSE(WriteFile(h, buffer, 4, &n, &ov));
-        EXPECT_FALSE(GetOverlappedResult(h, &ov, &n, TRUE));
         EXPECT_FALSE(ClearCommError(h, nullptr, nullptr));
         EXPECT_FALSE(PurgeComm(h, PURGE_RXCLEAR));
-        EXPECT_FALSE(CancelIo(h));
+        if (h) {
+            TODO_WINE(!CancelIo(h), kWineCancelIoTakesAnyHandle);
+        } else {
+            EXPECT_FALSE(CancelIo(h));
+        }
     }
     CloseHandle(event);
 }
+
+}  // namespace

@@ -1,55 +1,23 @@
-// Overlapped waits, reads and writes on a pseudo-terminal, and the calls
-// that end them from another thread.
+// Overlapped waits, reads and writes, and the calls that end them, as
+// Windows documents them (the serial driver's wait on mask, PurgeComm,
+// CancelIo, COMMTIMEOUTS): on the stand-in and under Wine.
 #include <atomic>
 #include <cstring>
 
-#include "CommTestSupport.h"
+#include "PortTest.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+const char kWineRxcharIsAState[] = "Wine 8 reports EV_RXCHAR while bytes wait unread, not once per arrival";
+const char kWineCancelIoKeepsTheWait[] = "Wine 8's CancelIo leaves a pending WaitCommEvent pending";
+const char kWineMaskChangeAborts[] = "Wine 8 ends a wait that a mask change ends with ERROR_OPERATION_ABORTED";
+const char kWineEmptyMaskWaits[] = "Wine 8 lets a wait pend with no event selected";
+const char kWinePurgeKeepsReads[] = "Wine 8's PurgeComm does not end pending reads (PURGE_RXABORT)";
+const char kWineMaxdwordReadWaits[] = "Wine 8's overlapped read with interval MAXDWORD alone waits for a byte";
+const char kWineTimeoutIsAnError[] = "Wine 8 ends an overlapped read whose time-out expires with ERROR_TIMEOUT";
+const char kWineCloseEndsReadsOtherwise[] = "Wine 8 ends a read pending at the close with ERROR_HANDLES_CLOSED";
 
-long long MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-class OverlappedTest : public CommTest {
-protected:
-    void SetUp() override {
-        CommTest::SetUp();
-        port = OpenPort("COM3");
-        ASSERT_NE(port, INVALID_HANDLE_VALUE);
-        memset(&ov, 0, sizeof ov);
-        ov.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-        ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
-    }
-    void TearDown() override {
-        CloseHandle(ov.hEvent);
-        CloseHandle(port);
-        EXPECT_EQ(W32CountHandles(), handlesBefore);
-        EXPECT_EQ(W32CountOpenComPorts(), 0u);
-        CommTest::TearDown();
-    }
-
-    // Arms a wait that cannot complete yet.
-    void ArmPendingWait() {
-        SetLastError(0);
-        ASSERT_FALSE(WaitCommEvent(port, &mask, &ov));
-        ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-    }
-
-    DWORD ComStatQueue() {
-        COMSTAT stat;
-        DWORD errors = 0xFFFF;
-        EXPECT_TRUE(ClearCommError(port, &errors, &stat));
-        EXPECT_EQ(errors, 0u);
-        return stat.cbInQue;
-    }
-
-    HANDLE port = INVALID_HANDLE_VALUE;
-    OVERLAPPED ov;
-    DWORD mask = 0xDEAD;
-};
+using OverlappedTest = PortTest;
 
 TEST_F(OverlappedTest, WaitIsPendingUntilACharacterArrives) {
     ArmPendingWait();
@@ -59,11 +27,11 @@ TEST_F(OverlappedTest, WaitIsPendingUntilACharacterArrives) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
 
     std::thread device([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        pty.Write("$");
+        Pause(100);
+        cable.Write("$");
     });
     auto start = Clock::now();
-    ASSERT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
+    EXPECT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
     EXPECT_GE(MillisecondsSince(start), 50) << "it blocked until the byte came";
     device.join();
     EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
@@ -75,9 +43,9 @@ TEST_F(OverlappedTest, WaitIsPendingUntilACharacterArrives) {
     EXPECT_EQ(n, sizeof(DWORD));
 }
 
-TEST_F(OverlappedTest, WaitCompletesAtOnceWhenBytesAreQueued) {
-    ASSERT_TRUE(pty.Write("abc"));
-    ASSERT_TRUE(WaitQueued(pty, 3));
+TEST_F(OverlappedTest, WaitCompletesAtOnceForBytesThatArrivedBeforeIt) {
+    ASSERT_TRUE(cable.Write("abc"));
+    ASSERT_TRUE(WaitQueued(3));
     EXPECT_TRUE(WaitCommEvent(port, &mask, &ov));
     EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
     DWORD n = 0;
@@ -86,61 +54,32 @@ TEST_F(OverlappedTest, WaitCompletesAtOnceWhenBytesAreQueued) {
 }
 
 TEST_F(OverlappedTest, RxcharIsAnArrivalNotBytesWaitingUnread) {
-    ASSERT_TRUE(pty.Write("abc"));
-    ASSERT_TRUE(WaitQueued(pty, 3));
-    EXPECT_TRUE(WaitCommEvent(port, &mask, &ov)) << "arrived since the mask was set";
+    ASSERT_TRUE(cable.Write("abc"));
+    ASSERT_TRUE(WaitQueued(3));
+    ASSERT_TRUE(WaitCommEvent(port, &mask, &ov)) << "arrived since the mask was set";
     // The same bytes, still unread, are no new event.
-    ArmPendingWait();
+    SetLastError(0);
+    const bool armed = !WaitCommEvent(port, &mask, &ov) && GetLastError() == ERROR_IO_PENDING;
+    if (!TODO_WINE(armed && StillPending(&ov), kWineRxcharIsAState)) return;
+    EXPECT_EQ(Queued(), 3u);
+    ASSERT_TRUE(cable.Write("d"));
     DWORD n = 0;
-    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
-    EXPECT_EQ(ComStatQueue(), 3u);
-    ASSERT_TRUE(pty.Write("d"));
     ASSERT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
     EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
-    // What arrived before a mask change is no event under the new mask.
-    ASSERT_TRUE(pty.Write("e"));
-    ASSERT_TRUE(WaitQueued(pty, 1));
-    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
-    ArmPendingWait();
-    EXPECT_EQ(ComStatQueue(), 5u);
-    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
-    EXPECT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
-    EXPECT_EQ(mask, 0u);
 }
 
-TEST_F(OverlappedTest, WhatEndsPendingReadsAndWrites) {
-    char buffer[8];
+TEST_F(OverlappedTest, BytesFromBeforeAMaskChangeAreNoEvent) {
+    ASSERT_TRUE(cable.Write("e"));
+    ASSERT_TRUE(WaitQueued(1));
+    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+    SetLastError(0);
+    const bool armed = !WaitCommEvent(port, &mask, &ov) && GetLastError() == ERROR_IO_PENDING;
+    if (!TODO_WINE(armed && StillPending(&ov), kWineRxcharIsAState)) return;
+    EXPECT_EQ(Queued(), 1u);
+    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
     DWORD n = 0;
-    OVERLAPPED other{};
-    // A read pending since another thread started it: CancelIo here leaves
-    // it, PurgeComm with PURGE_RXABORT ends it.
-    std::thread([&] { EXPECT_FALSE(ReadFile(port, buffer, 8, &n, &ov)); }).join();
-    ASSERT_TRUE(CancelIo(port));
-    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
-    ASSERT_TRUE(PurgeComm(port, PURGE_RXABORT));
-    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
-    // A write that flow control holds: PURGE_TXABORT ends it.
-    ASSERT_TRUE(W32SetSerialFault("COM3", W32_SERIAL_FAULT_STUCK_WRITE, 0, 1));
-    EXPECT_FALSE(WriteFile(port, "x", 1, &n, &other));
-    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-    ASSERT_TRUE(PurgeComm(port, PURGE_TXABORT));
-    EXPECT_FALSE(GetOverlappedResult(port, &other, &n, FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
-    // Closing the port ends whatever is still pending; the records tell.
-    ArmPendingWait();
-    EXPECT_FALSE(ReadFile(port, buffer, 8, &n, &other));
-    ASSERT_TRUE(CloseHandle(port));
-    for (OVERLAPPED* record : {&ov, &other}) {
-        SetLastError(0);
-        EXPECT_FALSE(GetOverlappedResult(port, record, &n, FALSE));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
-    }
+    EXPECT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
     EXPECT_EQ(mask, 0u);
-    EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), static_cast<DWORD>(WAIT_OBJECT_0));
-    port = OpenPort("COM3");  // for TearDown
 }
 
 TEST_F(OverlappedTest, MaskChangeEndsAPendingWaitWithAnEmptyMask) {
@@ -152,153 +91,196 @@ TEST_F(OverlappedTest, MaskChangeEndsAPendingWaitWithAnEmptyMask) {
         result = GetOverlappedResult(port, &ov, &n, TRUE);
         returned = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Pause(100);
     EXPECT_FALSE(returned) << "the waiter blocks while the line is idle";
     auto start = Clock::now();
-    ASSERT_TRUE(SetCommMask(port, EV_ERR));
+    EXPECT_TRUE(SetCommMask(port, EV_ERR));
     waiter.join();
     EXPECT_LT(MillisecondsSince(start), 1000);
-    EXPECT_TRUE(result);
     EXPECT_EQ(mask, 0u);
+    TODO_WINE(result, kWineMaskChangeAborts);
     DWORD now = 0;
     ASSERT_TRUE(GetCommMask(port, &now));
     EXPECT_EQ(now, static_cast<DWORD>(EV_ERR));
 }
 
-TEST_F(OverlappedTest, MaskChangeBeforeTheCompletionCallIsNotLost) {
+TEST_F(OverlappedTest, OneWaitAtATimeAndAMaskChangeBeforeItsCompletionIsNotLost) {
     ArmPendingWait();
-    ASSERT_TRUE(SetCommMask(port, 0));
-    DWORD n = 0;
-    EXPECT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
-    EXPECT_EQ(mask, 0u);
-    // With nothing selected there is nothing to wait for.
-    SetLastError(0);
-    EXPECT_FALSE(WaitCommEvent(port, &mask, &ov));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
-
-TEST_F(OverlappedTest, AWaitWithoutRxcharSelectedIgnoresData) {
-    ASSERT_TRUE(SetCommMask(port, EV_ERR));
-    ArmPendingWait();
-    ASSERT_TRUE(pty.Write("xyz"));
-    ASSERT_TRUE(WaitQueued(pty, 3));
-    DWORD n = 0;
-    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
-    ASSERT_TRUE(CancelIo(port));
-    EXPECT_FALSE(GetOverlappedResult(port, &ov, &n, TRUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
-}
-
-TEST_F(OverlappedTest, OneOperationPerRecordAndOneWaitPerPort) {
-    ArmPendingWait();
-    char buffer[8];
-    DWORD n = 0;
-    SetLastError(0);
-    EXPECT_FALSE(ReadFile(port, buffer, 1, &n, &ov)) << "the record carries the wait";
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     OVERLAPPED other{};
     DWORD otherMask = 0;
     SetLastError(0);
     EXPECT_FALSE(WaitCommEvent(port, &otherMask, &other));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    // A record that carries nothing has nothing to complete.
-    OVERLAPPED unused{};
-    unused.Internal = 0x103;
-    EXPECT_FALSE(GetOverlappedResult(port, &unused, &n, TRUE));
-    EXPECT_FALSE(GetOverlappedResult(port, nullptr, &n, TRUE));
-    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
-    EXPECT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
+    ASSERT_TRUE(SetCommMask(port, 0));
+    DWORD n = 0;
+    const BOOL ended = GetOverlappedResult(port, &ov, &n, TRUE);
+    EXPECT_EQ(mask, 0u);
+    TODO_WINE(ended, kWineMaskChangeAborts);
+    // With nothing selected there is nothing to wait for.
+    SetLastError(0);
+    const BOOL waits = WaitCommEvent(port, &mask, &ov);
+    TODO_WINE(!waits && GetLastError() == ERROR_INVALID_PARAMETER, kWineEmptyMaskWaits);
+}
+
+TEST_F(OverlappedTest, AWaitWithoutRxcharSelectedIgnoresData) {
+    ASSERT_TRUE(SetCommMask(port, EV_ERR));
+    ArmPendingWait();
+    ASSERT_TRUE(cable.Write("xyz"));
+    ASSERT_TRUE(WaitQueued(3));
+    EXPECT_TRUE(StillPending(&ov));
+    ASSERT_TRUE(SetCommMask(port, EV_ERR));
+    EXPECT_EQ(WaitForSingleObject(ov.hEvent, 1000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(mask, 0u);
+}
+
+TEST_F(OverlappedTest, CancelIoEndsWhatTheCallingThreadStarted) {
+    OVERLAPPED read{};
+    read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD n = 0;
+    ASSERT_FALSE(ReadFile(port, buffer, 8, &n, &read));
+    ArmPendingWait();
+    ASSERT_TRUE(CancelIo(port));
+    auto aborted = [&](OVERLAPPED* record) {
+        SetLastError(0);
+        return WaitForSingleObject(record->hEvent, 1000) == WAIT_OBJECT_0 &&
+               !GetOverlappedResult(port, record, &n, FALSE) && GetLastError() == ERROR_OPERATION_ABORTED;
+    };
+    EXPECT_TRUE(aborted(&read));
+    TODO_WINE(aborted(&ov), kWineCancelIoKeepsTheWait);
+    CloseHandle(read.hEvent);
+}
+
+// A read another thread started: CancelIo here leaves it, PURGE_RXABORT ends
+// it. The thread stays until the end, as Windows cancels a thread's I/O when
+// the thread exits.
+TEST_F(OverlappedTest, PurgeEndsAReadThatAnotherThreadStarted) {
+    std::atomic<int> step{0};
+    std::thread reader([&] {
+        DWORD n = 0;
+        SetLastError(0);
+        step = !ReadFile(port, buffer, 8, &n, &ov) && GetLastError() == ERROR_IO_PENDING ? 1 : -1;
+        while (step != 2) Pause(1);
+    });
+    while (step == 0) Pause(1);
+    const bool started = step == 1;
+    EXPECT_TRUE(CancelIo(port));
+    const bool leftByCancelIo = StillPending(&ov);
+    EXPECT_TRUE(PurgeComm(port, PURGE_RXABORT));
+    DWORD n = 0;
+    SetLastError(0);
+    const bool aborted = WaitForSingleObject(ov.hEvent, 1000) == WAIT_OBJECT_0 &&
+                         !GetOverlappedResult(port, &ov, &n, FALSE) && GetLastError() == ERROR_OPERATION_ABORTED;
+    step = 2;
+    reader.join();
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(leftByCancelIo);
+    TODO_WINE(aborted, kWinePurgeKeepsReads);
+}
+
+TEST_F(OverlappedTest, ClosingThePortEndsWhatIsPending) {
+    OVERLAPPED read{};
+    read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD n = 0;
+    ArmPendingWait();
+    EXPECT_FALSE(ReadFile(port, buffer, 8, &n, &read));
+    ASSERT_TRUE(CloseHandle(port));
+    // The records tell, without the handle.
+    auto endedWith = [&](OVERLAPPED* record) -> DWORD {
+        if (WaitForSingleObject(record->hEvent, 1000) != WAIT_OBJECT_0) return 0;
+        SetLastError(0);
+        return GetOverlappedResult(port, record, &n, FALSE) ? 0 : GetLastError();
+    };
+    EXPECT_EQ(endedWith(&ov), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    TODO_WINE(endedWith(&read) == ERROR_OPERATION_ABORTED, kWineCloseEndsReadsOtherwise);
+    port = INVALID_HANDLE_VALUE;
+    CloseHandle(read.hEvent);
 }
 
 TEST_F(OverlappedTest, ClearCommErrorReportsTheInputQueueAndReadTakesExactlyThat) {
-    EXPECT_EQ(ComStatQueue(), 0u);
+    EXPECT_EQ(Queued(), 0u);
     const std::string sentence = "$GPGGA,123519,4807.038,N*47\r\n";
-    ASSERT_TRUE(pty.Write(sentence));
-    ASSERT_TRUE(WaitQueued(pty, static_cast<int>(sentence.size())));
-    EXPECT_EQ(ComStatQueue(), sentence.size());
+    ASSERT_TRUE(cable.Write(sentence));
+    ASSERT_TRUE(WaitQueued(static_cast<DWORD>(sentence.size())));
+    EXPECT_EQ(Queued(), sentence.size());
 
-    char buffer[64] = {};
     DWORD n = 0;
-    ASSERT_TRUE(ReadFile(port, buffer, 10, &n, &ov));
+    ASSERT_TRUE(Completed(ReadFile(port, buffer, 10, &n, &ov), &ov, &n));
     EXPECT_EQ(n, 10u);
     EXPECT_EQ(std::string(buffer, n), sentence.substr(0, 10));
-    EXPECT_EQ(ComStatQueue(), sentence.size() - 10);
+    EXPECT_EQ(Queued(), sentence.size() - 10);
     ASSERT_TRUE(PurgeComm(port, PURGE_RXCLEAR));
-    EXPECT_EQ(ComStatQueue(), 0u);
+    EXPECT_EQ(Queued(), 0u);
 }
 
 TEST_F(OverlappedTest, PendingReadCompletesWhenTheBytesArrive) {
-    char buffer[16] = {};
     DWORD n = 99;
     SetLastError(0);
     ASSERT_FALSE(ReadFile(port, buffer, 6, &n, &ov));
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     std::thread device([&] {
-        pty.Write("abc");
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        pty.Write("defgh");
+        cable.Write("abc");
+        Pause(50);
+        cable.Write("defgh");
     });
-    ASSERT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
+    EXPECT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
     device.join();
     EXPECT_EQ(n, 6u);
     EXPECT_EQ(std::string(buffer, n), "abcdef");
-    EXPECT_EQ(ComStatQueue(), 2u);
+    EXPECT_TRUE(WaitQueued(2));
+    EXPECT_EQ(Queued(), 2u);
 }
 
-TEST_F(OverlappedTest, ReadTimeouts) {
-    COMMTIMEOUTS timeouts{};
-    char buffer[16];
+TEST_F(OverlappedTest, IntervalMaxdwordAloneReadsWhatIsThereAtOnce) {
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
     DWORD n = 99;
-
-    // Interval MAXDWORD alone: whatever is there, at once.
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
-    EXPECT_TRUE(ReadFile(port, buffer, 8, &n, &ov));
+    const bool atOnce = Completed(ReadFile(port, buffer, 8, &n, &ov), &ov, &n, 500);
+    if (!TODO_WINE(atOnce, kWineMaxdwordReadWaits)) return;
     EXPECT_EQ(n, 0u);
+    ASSERT_TRUE(cable.Write("ab"));
+    ASSERT_TRUE(WaitQueued(2));
+    ASSERT_TRUE(Completed(ReadFile(port, buffer, 8, &n, &ov), &ov, &n, 500));
+    EXPECT_EQ(std::string(buffer, n), "ab");
+}
 
-    // A total time-out ends a read that gets nothing.
-    timeouts = COMMTIMEOUTS{};
-    timeouts.ReadTotalTimeoutConstant = 60;
+TEST_F(OverlappedTest, TotalTimeoutEndsAReadThatGetsNothing) {
+    COMMTIMEOUTS timeouts{0, 0, 60, 0, 0};
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    DWORD n = 99;
     auto start = Clock::now();
-    BOOL done = ReadFile(port, buffer, 8, &n, &ov);
-    if (!done) {
-        ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-        ASSERT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
-    }
+    const bool completed = Completed(ReadFile(port, buffer, 8, &n, &ov), &ov, &n);
+    const DWORD error = completed ? 0 : GetLastError();
+    EXPECT_NE(error, static_cast<DWORD>(ERROR_IO_INCOMPLETE)) << "the read has ended";
     EXPECT_GE(MillisecondsSince(start), 55);
+    if (!TODO_WINE(completed, kWineTimeoutIsAnError)) return;
     EXPECT_EQ(n, 0u);
+}
 
-    // An interval time-out ends a read once the bytes stop coming.
-    timeouts = COMMTIMEOUTS{};
-    timeouts.ReadIntervalTimeout = 20;
+TEST_F(OverlappedTest, IntervalTimeoutEndsAReadOnceTheBytesStop) {
+    COMMTIMEOUTS timeouts{20, 0, 0, 0, 0};
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
-    ASSERT_FALSE(ReadFile(port, buffer, 8, &n, &ov));
-    ASSERT_TRUE(pty.Write("xy"));
-    ASSERT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
+    DWORD n = 0;
+    const BOOL started = ReadFile(port, buffer, 8, &n, &ov);
+    ASSERT_TRUE(cable.Write("xy"));
+    ASSERT_TRUE(Completed(started, &ov, &n)) << GetLastError();
     EXPECT_EQ(std::string(buffer, n), "xy");
 }
 
 TEST_F(OverlappedTest, WriteReachesTheDevice) {
     DWORD n = 0;
-    BOOL done = WriteFile(port, "@DMS\n", 5, &n, &ov);
-    if (!done) {
-        ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-        ASSERT_TRUE(GetOverlappedResult(port, &ov, &n, TRUE));
-    }
+    ASSERT_TRUE(Completed(WriteFile(port, "@DMS\n", 5, &n, &ov), &ov, &n));
     EXPECT_EQ(n, 5u);
-    EXPECT_EQ(pty.Read(5), "@DMS\n");
+    EXPECT_EQ(cable.Read(5), "@DMS\n");
 }
 
 TEST_F(OverlappedTest, NonOverlappedHandleBlocksInTheCall) {
     CloseHandle(port);
-    port = OpenPort("COM3", false);
+    port = OpenComPort(cable.comName(), false);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
     std::thread device([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        pty.Write("hello");
+        Pause(50);
+        cable.Write("hello");
     });
     EXPECT_TRUE(WaitCommEvent(port, &mask, nullptr));
     EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
@@ -307,55 +289,6 @@ TEST_F(OverlappedTest, NonOverlappedHandleBlocksInTheCall) {
     EXPECT_TRUE(ReadFile(port, buffer, 5, &n, nullptr));
     device.join();
     EXPECT_EQ(std::string(buffer, n), "hello");
-}
-
-TEST_F(OverlappedTest, OverlappedHandleNeedsARecord) {
-    char buffer[4];
-    DWORD n = 0;
-    EXPECT_FALSE(ReadFile(port, buffer, 4, &n, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(WaitCommEvent(port, nullptr, &ov));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(PurgeComm(port, 0x100));
-}
-
-TEST_F(OverlappedTest, HungUpDeviceFailsWaitsAndReads) {
-    ArmPendingWait();
-    BOOL result = TRUE;
-    DWORD error = 0;
-    DWORD n = 0;
-    std::thread waiter([&] {
-        result = GetOverlappedResult(port, &ov, &n, TRUE);
-        error = GetLastError();
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    pty.CloseDevice();
-    waiter.join();
-    EXPECT_FALSE(result);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_GEN_FAILURE));
-
-    SetLastError(0);
-    BOOL waited = WaitCommEvent(port, &mask, &ov);
-    if (!waited && GetLastError() == ERROR_IO_PENDING) waited = GetOverlappedResult(port, &ov, &n, TRUE);
-    EXPECT_FALSE(waited);
-    char buffer[4];
-    SetLastError(0);
-    BOOL read = ReadFile(port, buffer, 4, &n, &ov);
-    if (!read && GetLastError() == ERROR_IO_PENDING) read = GetOverlappedResult(port, &ov, &n, TRUE);
-    EXPECT_FALSE(read);
-}
-
-TEST_F(OverlappedTest, ABlockedWaitDoesNotWakeWhileTheLineIsIdle) {
-    ArmPendingWait();
-    DWORD n = 0;
-    std::thread waiter([&] { GetOverlappedResult(port, &ov, &n, TRUE); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    W32SerialCounters before = CountersOf("COM3");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    W32SerialCounters after = CountersOf("COM3");
-    EXPECT_EQ(after.wakeups, before.wakeups) << "blocked in poll, not polling";
-    SetCommMask(port, EV_RXCHAR);
-    waiter.join();
 }
 
 }  // namespace

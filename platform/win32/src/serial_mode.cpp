@@ -1,217 +1,230 @@
-// BuildCommDCBA's text: the MODE command's short form ("96,N,8,1") and its
-// long form ("baud=9600 parity=N data=8 stop=1"), with an optional "COMn:".
+// BuildCommDCBA's text as Windows reads it: an optional "COMn:" and then
+// either the MODE command's old form ("96,N,8,1" with an optional ",x" or
+// ",p") or its new form ("baud=9600 parity=N data=8 stop=1"), never both.
+// Only the members the text names change, except that the old form always
+// sets the flow control members and the new form always sets the stop bits
+// (2 at 110 baud, else 1, unless it names them). fBinary and fParity never
+// change. A text Windows refuses leaves the DCB alone.
 #include <strings.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "serial_termios.h"
 
 namespace w32 {
 namespace {
 
-// MODE's two-digit baud abbreviations; any other number is the rate itself.
-bool ParseBaud(const std::string& text, DWORD* rate) {
-    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+// A cursor over the text.
+class Cursor {
+public:
+    explicit Cursor(const char* text) : m_at(text) {}
+
+    bool AtEnd() const { return *m_at == '\0'; }
+    char Peek() const { return *m_at; }
+    char Take() { return AtEnd() ? '\0' : *m_at++; }
+    void SkipSpaces() {
+        while (*m_at == ' ') ++m_at;
+    }
+    bool Skip(char c) {
+        if (*m_at != c) return false;
+        ++m_at;
+        return true;
+    }
+    bool SkipWord(const char* word) {
+        const size_t n = std::strlen(word);
+        if (strncasecmp(m_at, word, n) != 0) return false;
+        m_at += n;
+        return true;
+    }
+    // Decimal digits, at least one; a value past 32 bits reads as MAXDWORD.
+    bool Number(DWORD* value) {
+        if (!std::isdigit(static_cast<unsigned char>(*m_at))) return false;
+        char* end = nullptr;
+        const unsigned long long n = std::strtoull(m_at, &end, 10);
+        *value = n > MAXDWORD ? MAXDWORD : static_cast<DWORD>(n);
+        m_at = end;
+        return true;
+    }
+    bool Contains(char c) const { return std::strchr(m_at, c) != nullptr; }
+
+private:
+    const char* m_at;
+};
+
+// MODE's two-digit rates stand for the rate they begin; any other number is
+// the rate itself.
+DWORD Rate(DWORD value) {
     switch (value) {
         case 11:
-            *rate = 110;
-            break;
         case 15:
-            *rate = 150;
-            break;
         case 30:
-            *rate = 300;
-            break;
         case 60:
-            *rate = 600;
-            break;
+            return value * 10;
         case 12:
-            *rate = 1200;
-            break;
         case 24:
-            *rate = 2400;
-            break;
         case 48:
-            *rate = 4800;
-            break;
         case 96:
-            *rate = 9600;
-            break;
+            return value * 100;
         case 19:
-            *rate = 19200;
-            break;
+            return 19200;
         default:
-            if (value == 0) return false;
-            *rate = static_cast<DWORD>(value);
+            return value;
     }
+}
+
+bool Parity(Cursor& c, DCB* dcb) {
+    static const char kLetters[] = "noems";  // NOPARITY .. SPACEPARITY
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(c.Take())));
+    const char* found = letter ? std::strchr(kLetters, letter) : nullptr;
+    if (!found) return false;
+    dcb->Parity = static_cast<BYTE>(found - kLetters);
     return true;
 }
 
-bool ParseParity(const std::string& text, DCB* dcb) {
-    if (text.size() != 1) return false;
-    switch (std::tolower(static_cast<unsigned char>(text[0]))) {
-        case 'n':
-            dcb->Parity = NOPARITY;
-            break;
-        case 'e':
-            dcb->Parity = EVENPARITY;
-            break;
-        case 'o':
-            dcb->Parity = ODDPARITY;
-            break;
-        case 'm':
-            dcb->Parity = MARKPARITY;
-            break;
-        case 's':
-            dcb->Parity = SPACEPARITY;
-            break;
-        default:
-            return false;
-    }
-    dcb->fParity = dcb->Parity != NOPARITY;
+bool DataBits(Cursor& c, DCB* dcb) {
+    DWORD bits = 0;
+    if (!c.Number(&bits) || bits < 5 || bits > 8) return false;
+    dcb->ByteSize = static_cast<BYTE>(bits);
     return true;
 }
 
-bool ParseData(const std::string& text, DCB* dcb) {
-    if (text.size() != 1 || text[0] < '5' || text[0] > '8') return false;
-    dcb->ByteSize = static_cast<BYTE>(text[0] - '0');
-    return true;
-}
-
-bool ParseStop(const std::string& text, DCB* dcb) {
-    if (text == "1") {
-        dcb->StopBits = ONESTOPBIT;
-    } else if (text == "1.5") {
+bool StopBits(Cursor& c, DCB* dcb) {
+    if (c.SkipWord("1.5")) {
         dcb->StopBits = ONE5STOPBITS;
-    } else if (text == "2") {
-        dcb->StopBits = TWOSTOPBITS;
+        return true;
+    }
+    DWORD bits = 0;
+    if (!c.Number(&bits) || (bits != 1 && bits != 2)) return false;
+    dcb->StopBits = bits == 1 ? ONESTOPBIT : TWOSTOPBITS;
+    return true;
+}
+
+bool OnOff(Cursor& c, DWORD* on) {
+    if (c.SkipWord("on")) {
+        *on = 1;
+    } else if (c.SkipWord("off")) {
+        *on = 0;
     } else {
         return false;
     }
     return true;
 }
 
-bool ParseOnOff(const std::string& text, bool* on) {
-    if (strcasecmp(text.c_str(), "on") == 0) {
-        *on = true;
-    } else if (strcasecmp(text.c_str(), "off") == 0) {
-        *on = false;
+// "COMn" with n from 1, then a colon or a space.
+bool DevicePrefix(Cursor& c) {
+    if (!c.SkipWord("COM")) return true;
+    if (c.Peek() < '1' || c.Peek() > '9') return false;
+    DWORD port = 0;
+    c.Number(&port);
+    if (c.Peek() != ':' && c.Peek() != ' ') return false;
+    c.SkipSpaces();
+    if (c.Skip(':')) c.SkipSpaces();
+    return true;
+}
+
+bool Comma(Cursor& c) {
+    c.SkipSpaces();
+    if (!c.Skip(',')) return false;
+    c.SkipSpaces();
+    return true;
+}
+
+// The old form's flow control: none, x (XON/XOFF) or p (hardware).
+bool OldFlow(char letter, DCB* dcb) {
+    letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    if (letter != '\0' && letter != 'x' && letter != 'p') return false;
+    const bool hardware = letter == 'p';
+    dcb->fInX = dcb->fOutX = letter == 'x';
+    dcb->fOutxCtsFlow = dcb->fOutxDsrFlow = hardware;
+    dcb->fDtrControl = hardware ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_ENABLE;
+    dcb->fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    return true;
+}
+
+bool ParseOld(Cursor& c, DCB* dcb) {
+    DWORD rate = 0;
+    if (!c.Number(&rate)) return false;
+    dcb->BaudRate = Rate(rate);
+    if (!Comma(c) || !Parity(c, dcb) || !Comma(c) || !DataBits(c, dcb) || !Comma(c) || !StopBits(c, dcb)) return false;
+    c.SkipSpaces();
+    char flow = '\0';
+    if (c.Skip(',')) {
+        c.SkipSpaces();
+        flow = c.Take();
+        c.SkipSpaces();
+    }
+    return OldFlow(flow, dcb) && c.AtEnd();
+}
+
+// dtr= and rts= take MODE's handshake values as well.
+bool LineControl(Cursor& c, DWORD* control, bool rts) {
+    DWORD on = 0;
+    if (c.SkipWord("hs")) {
+        *control = rts ? RTS_CONTROL_HANDSHAKE : DTR_CONTROL_HANDSHAKE;
+    } else if (rts && c.SkipWord("tg")) {
+        *control = RTS_CONTROL_TOGGLE;
+    } else if (OnOff(c, &on)) {
+        *control = on;  // ENABLE is 1, DISABLE 0 for both lines
     } else {
         return false;
     }
     return true;
 }
 
-std::string Trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return "";
-    size_t end = text.find_last_not_of(" \t");
-    return text.substr(begin, end - begin + 1);
-}
+struct Named {
+    bool baud = false;
+    bool stop = false;
+};
 
-// No flow control unless the text names it.
-void FlowOff(DCB* dcb) {
-    dcb->fOutX = 0;
-    dcb->fInX = 0;
-    dcb->fOutxCtsFlow = 0;
-    dcb->fOutxDsrFlow = 0;
-    dcb->fDsrSensitivity = 0;
-    dcb->fDtrControl = DTR_CONTROL_ENABLE;
-    dcb->fRtsControl = RTS_CONTROL_ENABLE;
-}
-
-bool ParseShort(const std::string& text, DCB* dcb) {
-    std::string fields[6];
-    int count = 0;
-    size_t from = 0;
-    for (;;) {
-        if (count == 6) return false;
-        size_t comma = text.find(',', from);
-        fields[count++] = Trim(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-    }
-    if (!ParseBaud(fields[0], &dcb->BaudRate)) return false;
-    if (count > 1 && !ParseParity(fields[1], dcb)) return false;
-    if (count > 2 && !ParseData(fields[2], dcb)) return false;
-    if (count > 3 && !ParseStop(fields[3], dcb)) return false;
-    if (count > 5) return false;
-    if (count > 4) {
-        if (strcasecmp(fields[4].c_str(), "x") == 0) {
-            dcb->fOutX = dcb->fInX = 1;
-        } else if (strcasecmp(fields[4].c_str(), "p") == 0) {
-            dcb->fOutxCtsFlow = dcb->fOutxDsrFlow = 1;
-            dcb->fDtrControl = DTR_CONTROL_HANDSHAKE;
-            dcb->fRtsControl = RTS_CONTROL_HANDSHAKE;
-        } else {
-            return false;
-        }
+// One "key=value" of the new form.
+bool NewSetting(Cursor& c, DCB* dcb, Named* named) {
+    DWORD value = 0;
+    if (c.SkipWord("baud=")) {
+        named->baud = true;
+        if (!c.Number(&value)) return false;
+        dcb->BaudRate = Rate(value);
+    } else if (c.SkipWord("parity=")) {
+        return Parity(c, dcb);
+    } else if (c.SkipWord("data=")) {
+        return DataBits(c, dcb);
+    } else if (c.SkipWord("stop=")) {
+        named->stop = true;
+        return StopBits(c, dcb);
+    } else if (c.SkipWord("to=")) {
+        return OnOff(c, &value);  // time-outs live in COMMTIMEOUTS
+    } else if (c.SkipWord("xon=")) {
+        if (!OnOff(c, &value)) return false;
+        dcb->fOutX = dcb->fInX = value;
+    } else if (c.SkipWord("odsr=")) {
+        if (!OnOff(c, &value)) return false;
+        dcb->fOutxDsrFlow = value;
+    } else if (c.SkipWord("octs=")) {
+        if (!OnOff(c, &value)) return false;
+        dcb->fOutxCtsFlow = value;
+    } else if (c.SkipWord("idsr=")) {
+        if (!OnOff(c, &value)) return false;
+        dcb->fDsrSensitivity = value;
+    } else if (c.SkipWord("dtr=")) {
+        if (!LineControl(c, &value, false)) return false;
+        dcb->fDtrControl = value;
+    } else if (c.SkipWord("rts=")) {
+        if (!LineControl(c, &value, true)) return false;
+        dcb->fRtsControl = value;
+    } else {
+        return false;
     }
     return true;
 }
 
-bool ParseLong(const std::string& text, DCB* dcb) {
-    size_t from = 0;
-    while (from < text.size()) {
-        size_t begin = text.find_first_not_of(" \t", from);
-        if (begin == std::string::npos) break;
-        size_t end = text.find_first_of(" \t", begin);
-        std::string token = text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-        from = end == std::string::npos ? text.size() : end;
-
-        size_t equals = token.find('=');
-        if (equals == std::string::npos) return false;
-        std::string key = token.substr(0, equals);
-        std::string value = token.substr(equals + 1);
-        bool on = false;
-        if (strcasecmp(key.c_str(), "baud") == 0) {
-            if (!ParseBaud(value, &dcb->BaudRate)) return false;
-        } else if (strcasecmp(key.c_str(), "parity") == 0) {
-            if (!ParseParity(value, dcb)) return false;
-        } else if (strcasecmp(key.c_str(), "data") == 0) {
-            if (!ParseData(value, dcb)) return false;
-        } else if (strcasecmp(key.c_str(), "stop") == 0) {
-            if (!ParseStop(value, dcb)) return false;
-        } else if (strcasecmp(key.c_str(), "xon") == 0) {
-            if (!ParseOnOff(value, &on)) return false;
-            dcb->fOutX = dcb->fInX = on;
-        } else if (strcasecmp(key.c_str(), "octs") == 0) {
-            if (!ParseOnOff(value, &on)) return false;
-            dcb->fOutxCtsFlow = on;
-        } else if (strcasecmp(key.c_str(), "odsr") == 0) {
-            if (!ParseOnOff(value, &on)) return false;
-            dcb->fOutxDsrFlow = on;
-        } else if (strcasecmp(key.c_str(), "idsr") == 0) {
-            if (!ParseOnOff(value, &on)) return false;
-            dcb->fDsrSensitivity = on;
-        } else if (strcasecmp(key.c_str(), "dtr") == 0) {
-            if (strcasecmp(value.c_str(), "hs") == 0) {
-                dcb->fDtrControl = DTR_CONTROL_HANDSHAKE;
-            } else if (ParseOnOff(value, &on)) {
-                dcb->fDtrControl = on ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-            } else {
-                return false;
-            }
-        } else if (strcasecmp(key.c_str(), "rts") == 0) {
-            if (strcasecmp(value.c_str(), "hs") == 0) {
-                dcb->fRtsControl = RTS_CONTROL_HANDSHAKE;
-            } else if (strcasecmp(value.c_str(), "tg") == 0) {
-                dcb->fRtsControl = RTS_CONTROL_TOGGLE;
-            } else if (ParseOnOff(value, &on)) {
-                dcb->fRtsControl = on ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-            } else {
-                return false;
-            }
-        } else if (strcasecmp(key.c_str(), "to") == 0) {
-            if (!ParseOnOff(value, &on)) return false;  // time-outs live in COMMTIMEOUTS
-        } else {
-            return false;
-        }
+bool ParseNew(Cursor& c, DCB* dcb) {
+    Named named;
+    for (c.SkipSpaces(); !c.AtEnd(); c.SkipSpaces()) {
+        if (!NewSetting(c, dcb, &named)) return false;
+        if (!c.AtEnd() && c.Peek() != ' ') return false;
     }
+    if (!named.stop) dcb->StopBits = named.baud && dcb->BaudRate == 110 ? TWOSTOPBITS : ONESTOPBIT;
     return true;
 }
 
@@ -219,21 +232,11 @@ bool ParseLong(const std::string& text, DCB* dcb) {
 
 bool ParseCommDefinition(const char* text, DCB* dcb) {
     if (!text || !dcb) return false;
-    std::string definition = Trim(text);
-    // An optional device prefix, "COM1:".
-    if (definition.size() >= 4 && strncasecmp(definition.c_str(), "COM", 3) == 0) {
-        size_t colon = definition.find(':');
-        if (colon == std::string::npos) return false;
-        definition = Trim(definition.substr(colon + 1));
-    }
-    if (definition.empty()) return false;
+    Cursor c(text);
+    if (c.Peek() == ' ' || !DevicePrefix(c) || c.AtEnd()) return false;
     DCB parsed = *dcb;
     parsed.DCBlength = sizeof(DCB);
-    parsed.fBinary = 1;
-    FlowOff(&parsed);
-    const bool ok =
-        definition.find('=') != std::string::npos ? ParseLong(definition, &parsed) : ParseShort(definition, &parsed);
-    if (!ok) return false;
+    if (!(c.Contains(',') ? ParseOld(c, &parsed) : ParseNew(c, &parsed))) return false;
     *dcb = parsed;
     return true;
 }
