@@ -12,11 +12,15 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
     tagGPSNAVIINFO copy;
     memcpy(&copy, &info, sizeof copy);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_track.Add(copy);
+    // The track's and TPV's times take a date only where it is that second's.
+    tagGPSNAVIINFO stamped = copy;
+    if (m_dates.DateOf(FieldText(copy.szTime, sizeof copy.szTime), FieldText(copy.szDate, sizeof copy.szDate)).empty())
+        memset(stamped.szDate, 0, sizeof stamped.szDate);
+    m_track.Add(stamped);
     if (copy.dLatitude != 0 || copy.dLongitude != 0) ++m_positions;
     std::string line = m_format == Format::kText   ? HumanLine(copy, m_count)
                        : m_format == Format::kJson ? JsonLine(copy, m_count)
-                                                   : TpvLine(copy, m_timesAreUtc, m_track.altitudeKnown());
+                                                   : TpvLine(stamped, m_timesAreUtc, m_track.altitudeKnown());
     ++m_count;
     if (m_outputFailed.load()) return;
     line += '\n';

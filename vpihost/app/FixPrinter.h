@@ -37,6 +37,7 @@ private:
     long m_count = 0;
     long m_positions = 0;
     Track m_track;
+    DateStamp m_dates;
     std::atomic<bool> m_outputFailed{false};
 };
 
