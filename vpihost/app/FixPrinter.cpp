@@ -24,7 +24,7 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
     ++m_count;
     if (m_outputFailed.load()) return;
     line += '\n';
-    ClearProgressLine();
+    const auto held = ClearProgressLine();
     if (fputs(line.c_str(), m_out) < 0 || fflush(m_out) != 0) m_outputFailed = true;
 }
 
