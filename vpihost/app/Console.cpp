@@ -25,7 +25,7 @@ void Status(const std::string& line) {
 }
 
 void ErrorLine(const std::string& line) {
-    ClearProgressLine();
+    const auto held = ClearProgressLine();
     fprintf(stderr, "vpihost: %s\n", line.c_str());
     fflush(stderr);
 }

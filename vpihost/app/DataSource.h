@@ -6,6 +6,7 @@
 // the device (the link in the prefix), and the other sources are Linux's.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,11 +36,21 @@ public:
     bool Finished() const;
     // What went wrong while running; empty while all is well.
     std::string Failure() const;
-    // The --device has gone (hung up, failed, or its path vanished): the
-    // one line that says so; empty while it is there.
-    std::string DeviceGone() const;
-    // After DeviceGone: true once the device can be opened again.
+    // With --wait-for-device, a --device that is not there at the start:
+    // the line that says so; empty once it is there.
+    std::string DeviceAbsent() const;
+    // The --device has gone (hung up, failed, or its path vanished or names
+    // another device): the one line that says so; empty while it is there.
+    // The descriptor that watched it is closed at once: a USB serial driver
+    // keeps the device's number while one is open, and the receiver would
+    // come back under another name.
+    std::string DeviceGone();
+    // After DeviceGone, or while absent: true once the device can be opened
+    // again; it is watched from then on.
     bool DeviceBack();
+    // Sleeps until something may have happened (Wakeup.h, a change at the
+    // device or its folder) or until `until`.
+    void Wait(std::chrono::steady_clock::time_point until);
     // One short progress text for a replay; empty for other sources.
     std::string Progress() const;
     // What stands behind the ports, for the status line.

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 
 #include "DataSource.h"
@@ -20,6 +22,7 @@
 #include "SentenceIds.h"
 #include "Sentences.h"
 #include "Simulator.h"
+#include "Wakeup.h"
 
 namespace vpihost {
 
@@ -52,6 +55,15 @@ std::string InUse(const std::string& path) {
            (pid != 0 ? std::string(name) + " (process " + std::to_string(pid) + ")" : "another program");
 }
 
+std::string NoDevice(const std::string& path) {
+    return "there is no device " + path + " (is the receiver plugged in? dmesg names its device)";
+}
+
+bool HungUp(int fd) {
+    pollfd p{fd, 0, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
 // Opens a serial device to watch it (it is never read here), or says in
 // the user's terms why it cannot be opened.
 int OpenDevice(const std::string& path, std::string* error) {
@@ -59,7 +71,7 @@ int OpenDevice(const std::string& path, std::string* error) {
     if (fd < 0) {
         const int e = errno;
         if (e == ENOENT) {
-            *error = "there is no device " + path + " (is the receiver plugged in? dmesg names its device)";
+            *error = NoDevice(path);
         } else if (e == EACCES || e == EPERM) {
             *error = "no permission to open " + path + " (" + strerror(e) +
                      "): on Debian the user must be in the group dialout (sudo adduser $USER dialout, then log in "
@@ -111,6 +123,7 @@ void TapRead(void* context, int, const void* bytes, size_t size) {
         if (n <= 0) {
             tap->error = n < 0 ? errno : EIO;
             tap->failed = true;
+            Wake();
             return;
         }
         at += n;
@@ -132,6 +145,14 @@ struct DataSource::Impl {
     // number to notice another device under the same path.
     int watchFd = -1;
     dev_t watchDevice = 0;
+    bool hungUp = false;
+    std::string absent;  // why a device waited for is not there yet
+    // Changes in the device's folder (or the nearest one that exists, while
+    // a folder on the way is gone, as /dev/serial/by-id is without devices):
+    // the path may name another device, or none, or be back.
+    int folderEvents = -1;
+    int folderWatch = -1;
+    bool folderChanged = false;
     ReadTap log;
 
     ~Impl() {
@@ -142,6 +163,7 @@ struct DataSource::Impl {
         W32SetSerialTap(nullptr, nullptr);
         if (log.fd >= 0) close(log.fd);
         if (watchFd >= 0) close(watchFd);
+        if (folderEvents >= 0) close(folderEvents);
     }
 
     bool OpenPty(std::string* error) {
@@ -160,7 +182,37 @@ struct DataSource::Impl {
         if (watchFd >= 0) close(watchFd);
         watchFd = fd;
         watchDevice = st.st_rdev;
+        hungUp = false;
         return true;
+    }
+
+    void Unwatch() {
+        if (watchFd >= 0) close(watchFd);
+        watchFd = -1;
+    }
+
+    // Watches the nearest folder on the device's path that exists; again
+    // after each change, since that folder may be gone or a deeper one back.
+    void WatchFolder() {
+        namespace fs = std::filesystem;
+        if (folderEvents < 0) folderEvents = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (folderEvents < 0) return;
+        std::error_code ec;
+        fs::path folder = fs::absolute(options.device, ec).parent_path();
+        while (!fs::is_directory(folder, ec) && folder.has_relative_path()) folder = folder.parent_path();
+        const int watch = inotify_add_watch(folderEvents, folder.c_str(),
+                                            IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB |
+                                                IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+        if (folderWatch >= 0 && watch != folderWatch) inotify_rm_watch(folderEvents, folderWatch);
+        folderWatch = watch;
+    }
+
+    void TakeFolderEvents() {
+        alignas(inotify_event) char buffer[4096];
+        while (read(folderEvents, buffer, sizeof buffer) > 0) {
+        }
+        folderChanged = true;
+        WatchFolder();
     }
 };
 
@@ -181,7 +233,14 @@ bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::strin
     if (!o.device.empty()) {
         // Opened here first, so that a missing or busy device is one clear
         // line rather than the dialog's refusal; kept open to watch it.
-        if (!m->Watch(error)) return false;
+        struct stat st;
+        if (o.waitForDevice && stat(o.device.c_str(), &st) != 0 && errno == ENOENT) {
+            m->absent = NoDevice(o.device);
+            m->folderChanged = true;  // it may come before the folder is watched
+        } else if (!m->Watch(error)) {
+            return false;
+        }
+        m->WatchFolder();
         MapPorts(o.device.c_str());
         m->description = o.device;
         return true;
@@ -198,6 +257,7 @@ bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::strin
         m->simulator.reset(new vpisim::Simulator(simSony ? vpisim::Receiver::kSony : vpisim::Receiver::kNmea,
                                                  o.simSpeedKmh > 0 ? o.simSpeedKmh : vpisim::Route::kDefaultSpeedKmh,
                                                  m->pty.deviceFd(), [] { return BytesReadAtPorts(); }));
+        m->simulator->onFailure = &Wake;
         char speed[32];
         snprintf(speed, sizeof speed, "%g", m->simulator->route().SpeedKmh());
         m->description = std::string("a simulated ") +
@@ -236,21 +296,56 @@ std::string DataSource::Failure() const {
     return std::string();
 }
 
-std::string DataSource::DeviceGone() const {
+std::string DataSource::DeviceAbsent() const { return m->absent; }
+
+std::string DataSource::DeviceGone() {
     if (m->watchFd < 0) return std::string();
-    pollfd p{m->watchFd, 0, 0};
-    const bool hungUp = poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
-    struct stat st;
-    const bool vanished = stat(m->options.device.c_str(), &st) != 0 || st.st_rdev != m->watchDevice;
-    if (!hungUp && !vanished) return std::string();
+    bool gone = m->hungUp;
+    if (!gone && m->folderChanged) {
+        m->folderChanged = false;
+        struct stat st;
+        gone = stat(m->options.device.c_str(), &st) != 0 || st.st_rdev != m->watchDevice;
+    }
+    if (!gone) return std::string();
+    m->Unwatch();
+    m->folderChanged = true;  // look for it again at once
     return "the receiver at " + m->options.device + " is gone";
 }
 
 bool DataSource::DeviceBack() {
+    if (!m->folderChanged) return false;
+    m->folderChanged = false;
     std::string error;
     if (!m->Watch(&error)) return false;
-    pollfd p{m->watchFd, 0, 0};
-    return !(poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
+    // A device that hangs up as it is opened is not back, and is not held.
+    if (HungUp(m->watchFd)) {
+        m->Unwatch();
+        return false;
+    }
+    m->absent.clear();
+    return true;
+}
+
+void DataSource::Wait(std::chrono::steady_clock::time_point until) {
+    using namespace std::chrono;
+    // Without folder events (the system's limit reached) the path is
+    // looked at every second.
+    const bool lookAnyway = !m->options.device.empty() && m->folderEvents < 0;
+    if (lookAnyway) until = std::min(until, steady_clock::now() + seconds(1));
+    timespec timeout{};
+    if (until != steady_clock::time_point::max()) {
+        const auto left = std::max(steady_clock::duration::zero(), until - steady_clock::now());
+        const auto whole = duration_cast<seconds>(left);
+        timeout.tv_sec = static_cast<time_t>(whole.count());
+        timeout.tv_nsec = static_cast<long>(duration_cast<nanoseconds>(left - whole).count());
+    }
+    pollfd fds[] = {{WakeFd(), POLLIN, 0}, {m->watchFd, 0, 0}, {m->folderEvents, POLLIN, 0}};
+    const bool forEver = until == steady_clock::time_point::max();
+    if (ppoll(fds, 3, forEver ? nullptr : &timeout, nullptr) < 0) return;
+    if (fds[0].revents & POLLIN) DrainWakeup();
+    if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) m->hungUp = true;
+    if (fds[2].revents & POLLIN) m->TakeFolderEvents();
+    if (lookAnyway) m->folderChanged = true;
 }
 
 std::string DataSource::Progress() const { return m->replay ? m->replay->Progress() : std::string(); }

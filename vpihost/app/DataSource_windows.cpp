@@ -1,9 +1,11 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "DataSource.h"
 #include "PluginProfile.h"
+#include "Wakeup.h"
 
 namespace vpihost {
 
@@ -94,8 +96,19 @@ bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::strin
 bool DataSource::Start(std::string*) { return true; }
 bool DataSource::Finished() const { return false; }
 std::string DataSource::Failure() const { return std::string(); }
-std::string DataSource::DeviceGone() const { return std::string(); }
+std::string DataSource::DeviceAbsent() const { return std::string(); }
+std::string DataSource::DeviceGone() { return std::string(); }
 bool DataSource::DeviceBack() { return false; }
+
+void DataSource::Wait(std::chrono::steady_clock::time_point until) {
+    using namespace std::chrono;
+    DWORD timeout = INFINITE;
+    if (until != steady_clock::time_point::max()) {
+        const auto left = ceil<milliseconds>(std::max(steady_clock::duration::zero(), until - steady_clock::now()));
+        timeout = static_cast<DWORD>(std::min<long long>(left.count(), INFINITE - 1));
+    }
+    WaitForSingleObject(WakeEvent(), timeout);
+}
 std::string DataSource::Progress() const { return std::string(); }
 std::string DataSource::Description() const { return m->description; }
 int DataSource::LineSpeed() const { return 0; }

@@ -20,9 +20,14 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
     // The plug-in overwrites its record after the call: take a copy first.
     tagGPSNAVIINFO copy;
     memcpy(&copy, &info, sizeof copy);
-    if (m_listener) m_listener->Hand(copy);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_track.Add(copy);
+    // The track's and the TPVs' times take a date only where it is that
+    // second's.
+    tagGPSNAVIINFO stamped = copy;
+    if (m_dates.DateOf(FieldText(copy.szTime, sizeof copy.szTime), FieldText(copy.szDate, sizeof copy.szDate)).empty())
+        memset(stamped.szDate, 0, sizeof stamped.szDate);
+    if (m_listener) m_listener->Hand(stamped);
+    m_track.Add(stamped);
     if (copy.dLatitude != 0 || copy.dLongitude != 0) ++m_positions;
     const long n = m_count++;
     if (OneLinePerSecond()) {
@@ -39,7 +44,7 @@ void FixPrinter::Print(const tagGPSNAVIINFO& info) {
         return;
     }
     const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    for (std::string& report : m_epochs.Add(copy, now)) Write(std::move(report));
+    for (std::string& report : m_epochs.Add(stamped, now)) Write(std::move(report));
 }
 
 void FixPrinter::Finish() {
@@ -55,7 +60,7 @@ void FixPrinter::Write(std::string line) {
     if (m_format == Format::kText && !m_headerWritten) line = HumanHeader() + "\n" + line;
     m_headerWritten = true;
     line += '\n';
-    ClearProgressLine();
+    const auto held = ClearProgressLine();
     if (fputs(line.c_str(), m_out) < 0 || fflush(m_out) != 0) m_outputFailed = true;
 }
 

@@ -59,6 +59,7 @@ private:
     bool m_holding = false;
     tagGPSNAVIINFO m_held{};
     long m_heldNumber = 0;
+    DateStamp m_dates;
     std::atomic<bool> m_outputFailed{false};
 };
 

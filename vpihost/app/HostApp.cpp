@@ -34,9 +34,10 @@ unsigned int HostApp::GetProfileInt(unsigned int nPluginId, const char* pszKey, 
 int HostApp::WriteProfileInt(unsigned int nPluginId, const char* pszKey, int nValue) {
     if (!pszKey) return 0;
     std::string error;
+    // The module writes its six settings in a row: one line says why.
+    const bool saidBefore = m_profile->WriteFailed();
     if (!m_profile->SetInt(nPluginId, pszKey, nValue, &error)) {
-        // The module writes its six settings in a row: one line says why.
-        if (!m_profileFailed.exchange(true)) ErrorLine(error);
+        if (!saidBefore) ErrorLine(error);
         return 0;
     }
     return 1;
@@ -63,6 +64,7 @@ void HostApp::StartGpsNavi(int bCentering, int b3DView, int bRecord, int) {
 
 void HostApp::SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) {
     if (pInfo) m_printer->Print(*pInfo);
+    if (m_afterRecord) m_afterRecord();
 }
 
 void HostApp::ReleaseGpsNavi() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -47,7 +48,9 @@ public:
     bool NavigationRunning() const { return m_running.load(); }
     int NavigationStarts() const { return m_starts.load(); }
     // A profile write failed during the run (said once, when it first did).
-    bool ProfileFailed() const { return m_profileFailed.load(); }
+    bool ProfileFailed() const { return m_profile->WriteFailed(); }
+    // Called after each record is printed, on the thread that sent it.
+    void SetAfterRecord(std::function<void()> afterRecord) { m_afterRecord = std::move(afterRecord); }
 
     static constexpr unsigned int kView = 1;
 
@@ -61,7 +64,7 @@ private:
     std::vector<Hook> m_hooks;
     std::atomic<bool> m_running{false};
     std::atomic<int> m_starts{0};
-    std::atomic<bool> m_profileFailed{false};
+    std::function<void()> m_afterRecord;
 };
 
 }  // namespace vpihost

@@ -1,11 +1,6 @@
 #include "IniProfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,13 +8,7 @@
 #include <sstream>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "WholeFile.h"
 
 namespace vpihost {
 
@@ -41,52 +30,6 @@ bool ToInt(const std::string& text, int* out) {
     *out = static_cast<int>(value);
     return true;
 }
-
-// The file a path names, through any symbolic links; false for a loop.
-bool ResolveLinks(std::filesystem::path path, std::filesystem::path* target) {
-    namespace fs = std::filesystem;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(path, ec)) {
-            *target = path;
-            return true;
-        }
-        fs::path next = fs::read_symlink(path, ec);
-        if (ec) return false;
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    return false;
-}
-
-#ifdef _WIN32
-int OpenNew(const std::string& path) {
-    return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-int WriteSome(int fd, const char* data, size_t size) { return _write(fd, data, static_cast<unsigned>(size)); }
-int CloseFile(int fd) { return _close(fd); }
-int ProcessId() { return _getpid(); }
-// Windows refuses to replace a file that another program has open or is
-// replacing at that moment (another vpihost on the same profile): such a
-// refusal passes within moments, so it is tried again for up to a second.
-bool ReplaceFile(const std::string& from, const std::string& to) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-        DWORD error = GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-        Sleep(10);
-    }
-    errno = EACCES;
-    return false;
-}
-#else
-int OpenNew(const std::string& path) { return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
-int WriteSome(int fd, const char* data, size_t size) { return static_cast<int>(write(fd, data, size)); }
-int CloseFile(int fd) { return close(fd); }
-int ProcessId() { return static_cast<int>(getpid()); }
-bool ReplaceFile(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
-#endif
-
-std::atomic<unsigned> g_temporaryCount{0};
 
 }  // namespace
 
@@ -221,7 +164,9 @@ bool IniProfile::SetInt(unsigned int pluginId, const std::string& key, int value
         line.changed = true;
         m_lines.insert(m_lines.begin() + static_cast<long>(insertAt), line);
     }
-    return Save(error);
+    if (Save(error)) return true;
+    m_writeFailed = true;
+    return false;
 }
 
 std::string IniProfile::Text() const {
@@ -236,52 +181,16 @@ std::string IniProfile::Text() const {
 bool IniProfile::Save(std::string* error) const {
     if (m_path.empty()) return true;
     namespace fs = std::filesystem;
-    auto fail = [&](int code) {
-        *error = "cannot write the profile " + m_path + ": " + strerror(code ? code : EIO);
-        return false;
-    };
-    fs::path target;
-    if (!ResolveLinks(m_path, &target)) return fail(ELOOP);
-    std::error_code ec;
-    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-
-    // A name of this write's own, in the target's folder, so that the
-    // rename stays within one file system.
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(ProcessId()) +
-                                             "-" + std::to_string(g_temporaryCount++) + ".tmp"))
-                        .string();
-        fd = OpenNew(temporary);
-        if (fd < 0 && errno != EEXIST) break;
+    std::string target;
+    int code = ResolveLinks(m_path, &target) ? 0 : ELOOP;
+    if (code == 0) {
+        std::error_code ec;
+        if (fs::path(target).has_parent_path()) fs::create_directories(fs::path(target).parent_path(), ec);
+        code = ReplaceWholeFile(target, Text());
     }
-    if (fd < 0) return fail(errno);
-#ifndef _WIN32
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0 && fchmod(fd, st.st_mode & 07777) != 0) {
-        int code = errno;
-        CloseFile(fd);
-        remove(temporary.c_str());
-        return fail(code);
-    }
-#endif
-    const std::string text = Text();
-    size_t done = 0;
-    while (done < text.size()) {
-        int n = WriteSome(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    int code = done == text.size() ? 0 : (errno ? errno : EIO);
-    if (CloseFile(fd) != 0 && code == 0) code = errno;
-    if (code == 0 && !ReplaceFile(temporary, target.string())) code = errno;
-    if (code != 0) {
-        remove(temporary.c_str());
-        return fail(code);
-    }
-    return true;
+    if (code == 0) return true;
+    *error = "cannot write the profile " + m_path + ": " + strerror(code);
+    return false;
 }
 
 std::string DefaultProfilePath() {

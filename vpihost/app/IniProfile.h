@@ -4,6 +4,7 @@
 // written back.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,14 +21,13 @@ public:
     int GetInt(unsigned int pluginId, const std::string& key, int nDefault) const;
     bool Has(unsigned int pluginId, const std::string& key) const;
 
-    // Stores the value and writes the whole file: through a temporary file
-    // of a name of its own beside it, renamed over it, so that a crash never
-    // leaves half a profile and two programs never share the temporary
-    // file. A symbolic link is written through to its target, whose mode is
-    // kept; the file's line ends (LF or CR LF) are kept. False with a reason
-    // when the file cannot be written (no temporary file is left then); the
-    // value is kept in memory either way.
+    // Stores the value and writes the whole file (WholeFile.h: never half
+    // a profile; through links; a read-only file is refused); the file's
+    // line ends (LF or CR LF) are kept. False with a reason when the file
+    // cannot be written; the value is kept in memory either way.
     bool SetInt(unsigned int pluginId, const std::string& key, int value, std::string* error);
+    // A write has failed in this run.
+    bool WriteFailed() const { return m_writeFailed.load(); }
 
     // The file's text as it would be written.
     std::string Text() const;
@@ -60,6 +60,7 @@ private:
     bool m_crlf = false;  // most lines end in CR LF: new lines do too
     std::vector<Line> m_lines;
     mutable std::mutex m_mutex;
+    std::atomic<bool> m_writeFailed{false};
 };
 
 // $XDG_CONFIG_HOME/vpihost/profile.ini (~/.config/... without it); on

@@ -1,10 +1,11 @@
 #include "ModuleRun.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "Console.h"
@@ -19,6 +20,7 @@
 #include "ProgressLine.h"
 #include "SentenceIds.h"
 #include "StopSignal.h"
+#include "Wakeup.h"
 #include "serial/ReceiverType.h"
 #include "shell/Texts.h"
 
@@ -28,11 +30,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a link may run without a position before vpihost says so.
+// How long a link may run without a position, or a receiver that sent
+// records fall silent, before vpihost says so.
 constexpr auto kSilence = std::chrono::seconds(5);
-// How often the run looks at the link, and at a device that has gone.
-constexpr auto kWatchTick = std::chrono::milliseconds(20);
-constexpr auto kDeviceTick = std::chrono::milliseconds(100);
+// How often the track files are written while new fixes come: at most a
+// share of the time, so that long tracks on slow disks do not keep it busy.
+constexpr auto kTrackWrite = std::chrono::seconds(2);
+constexpr int kTrackWriteShare = 20;
+// How often a replay's progress line is drawn.
+constexpr auto kProgressTick = std::chrono::milliseconds(100);
+constexpr Clock::time_point kNever = Clock::time_point::max();
 
 // Keeps the host installed in PluginIf for exactly the run.
 class InstalledHost {
@@ -84,6 +91,14 @@ std::string ReceiverName(int protocol) {
                                           : "none chosen";
 }
 
+// Said when a receiver that sent records falls silent, and when it is back.
+std::string QuietReceiver(const LineFacts& line, bool back) {
+    return "the receiver on " + line.port +
+           (back ? " sends again"
+                 : " has sent nothing for " + std::to_string(kSilence.count()) +
+                       " s: is it still switched on and connected?");
+}
+
 // Said once when a link has run for a while without a position; talkers:
 // what the receiver sends that the module takes only with --any-talker.
 std::string SilenceHint(bool decodedAny, const LineFacts& line, const std::string& talkers) {
@@ -112,12 +127,16 @@ public:
           m_printer(stdout, PrintFormat(o), !o.localTime, o.allRecords, ReportDevice(o)),
           m_host(o.hostVersion, o.localTime, &profile, &m_printer),
           m_installed(&m_host),
-          m_progress(!o.quiet && !o.replay.empty()) {}
+          m_files(o),
+          m_progress(m_showProgress) {
+        m_host.SetAfterRecord([this] { AfterRecord(); });
+    }
 
     void SetListener(RecordListener* listener) { m_printer.SetListener(listener); }
     int LoadAndInit(const std::string& modulePath);  // kExitOk once the plug-in is loaded
     int About();
-    int StartLink();  // kExitOk once navigation runs
+    Ending AwaitFirstDevice();  // --wait-for-device with the device not there at the start
+    int StartLink();            // kExitOk once navigation runs
     Ending StartSource();
     Ending Watch(Ending ending);
     int ShutDown(const Ending& ending);
@@ -126,10 +145,16 @@ private:
     void ListRegistrations();
     std::string ChooseMenuItem();
     void StopLink();
-    bool DurationPassed() const;
     Ending Interruption();
+    Ending AwaitDevice();
     Ending OnDeviceGone(const std::string& gone);
+    void LinkStarted(long recordsBefore);
+    bool Decoded(long records) const { return records - m_recordsBefore > 1; }
+    void AfterRecord();
     void Tick();
+    void HintSilence(Clock::time_point now);
+    void WriteFiles(Clock::time_point now);
+    Clock::time_point NextTimer();
 
     const Options& m_o;
     IniProfile& m_profile;
@@ -139,18 +164,27 @@ private:
     HostApp m_host;
     InstalledHost m_installed;
     PluginModule m_module;
-    std::optional<LoadedPlugin> m_plugin;
     std::vector<HostApp::Menu> m_menus;
     std::vector<HostApp::Hook> m_hooks;
     const HostApp::Menu* m_item = nullptr;  // the GPS menu item that starts the link
     LineFacts m_line;
+    TrackFiles m_files;
+    const bool m_showProgress = !m_o.quiet && !m_o.replay.empty();
     ProgressLine m_progress;
-    Clock::time_point m_started;
-    // For the hint about a silent line: since when the link runs, and the
-    // records counted before it.
+    Clock::time_point m_stopAt = kNever;  // --duration, from the first link's start
+    // For the hints about a silent line: since when the link runs, the
+    // records counted before it, and when the last record came.
     Clock::time_point m_linkStarted;
     long m_recordsBefore = 0;
-    bool m_hinted = false;
+    bool m_hinted = false;  // the look at the link's first seconds is taken
+    std::atomic<Clock::rep> m_lastRecord{0};
+    long m_recordsWhenQuiet = -1;  // while the receiver is said to be silent
+    std::atomic<bool> m_wakeOnRecord{false};
+    // The track files: when next, and the positions they hold.
+    Clock::time_point m_nextWrite = kNever;
+    long m_positionsWritten = 0;
+    // Last: the module and its threads go before what they call.
+    std::optional<LoadedPlugin> m_plugin;
 };
 
 int Session::LoadAndInit(const std::string& modulePath) {
@@ -195,6 +229,15 @@ void Session::ListRegistrations() {
 int Session::About() {
     Status("About: answered " + std::to_string(m_plugin->About()));
     return kExitOk;
+}
+
+Ending Session::AwaitFirstDevice() {
+    const std::string absent = m_source.DeviceAbsent();
+    if (absent.empty()) return {};
+    ErrorLine(absent + "; waiting for it (Ctrl-C stops)");
+    Ending ending = AwaitDevice();
+    if (ending.why.empty()) Status("the receiver at " + m_o.device + " is there");
+    return ending;
 }
 
 int Session::StartLink() {
@@ -243,7 +286,10 @@ Ending Session::StartSource() {
     Status("reading " + m_line.port + " from " + m_source.Description() +
            (m_line.baud > 0 ? " at " + std::to_string(m_line.baud) + " baud" : std::string()) + ", receiver type " +
            ReceiverName(m_line.protocol) + (m_o.duration > 0 ? "" : "; Ctrl-C stops"));
-    m_started = m_linkStarted = Clock::now();
+    if (m_o.duration > 0)
+        m_stopAt =
+            Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_o.duration));
+    LinkStarted(0);
     // The port takes a rate the line can run within 2 %; farther off, the
     // line is not what was asked for.
     const int baud = m_line.baud;
@@ -255,20 +301,18 @@ Ending Session::StartSource() {
     return {};
 }
 
-bool Session::DurationPassed() const {
-    return m_o.duration > 0 && Clock::now() - m_started >= std::chrono::duration<double>(m_o.duration);
-}
-
-// Runs the link until something ends the run.
+// Runs the link until something ends the run, asleep between events.
 Ending Session::Watch(Ending ending) {
     while (ending.why.empty()) {
         ending = Interruption();
         if (!ending.why.empty()) break;
         const std::string gone = m_source.DeviceGone();
-        if (gone.empty())
-            Tick();
-        else
+        if (!gone.empty()) {
             ending = OnDeviceGone(gone);
+            continue;
+        }
+        Tick();
+        m_source.Wait(NextTimer());
     }
     return ending;
 }
@@ -277,12 +321,19 @@ Ending Session::Watch(Ending ending) {
 Ending Session::Interruption() {
     if (StopRequested()) return {StopReason()};
     if (m_printer.OutputFailed()) return {"nobody reads the records any more"};
-    if (DurationPassed()) return {"the duration has passed"};
+    if (Clock::now() >= m_stopAt) return {"the duration has passed"};
     if (m_source.Finished()) return {"the replay has been read"};
     const std::string failure = m_source.Failure();
     if (failure.empty()) return {};
     ErrorLine(failure);
     return {"the line failed", kExitRunFailed};
+}
+
+// Until the device can be opened, or the run is to end.
+Ending Session::AwaitDevice() {
+    Ending ending;
+    while ((ending = Interruption()).why.empty() && !m_source.DeviceBack()) m_source.Wait(m_stopAt);
+    return ending;
 }
 
 // The run ends; with --wait-for-device the link stops until the device is
@@ -294,32 +345,90 @@ Ending Session::OnDeviceGone(const std::string& gone) {
     }
     ErrorLine(gone + "; waiting for it to come back (Ctrl-C stops)");
     StopLink();
-    while (!StopRequested() && !DurationPassed() && !m_source.DeviceBack()) std::this_thread::sleep_for(kDeviceTick);
-    if (StopRequested() || DurationPassed()) return {};  // the watch says why
+    WriteFiles(Clock::now());  // the wait may be long
+    Ending ending = AwaitDevice();
+    if (!ending.why.empty()) return ending;
     Status("the receiver at " + m_o.device + " is back; the start dialog runs again");
     std::string error;
     m_desktop.PrepareStartDialog(m_o, &error);
+    const long before = m_printer.Count();
     const std::string refusal = ChooseMenuItem();
     if (!refusal.empty()) {
         ErrorLine("navigation did not start again: " + refusal);
         return {"navigation did not start again", kExitSource};
     }
-    m_linkStarted = Clock::now();
-    m_recordsBefore = m_printer.Count();
-    m_hinted = false;
+    LinkStarted(before);
     return {};
 }
 
-// One look at the running link: the hint for a silent line, the progress.
+void Session::LinkStarted(long recordsBefore) {
+    m_linkStarted = Clock::now();
+    m_recordsBefore = recordsBefore;
+    m_hinted = false;
+    m_recordsWhenQuiet = -1;
+    m_wakeOnRecord = false;
+    if (m_files.Asked() && m_nextWrite == kNever) m_nextWrite = m_linkStarted + kTrackWrite;
+}
+
+// On the thread that sent the record: the main thread sleeps unless it
+// waits for records or nobody reads them any more.
+void Session::AfterRecord() {
+    m_lastRecord = Clock::now().time_since_epoch().count();
+    if (m_wakeOnRecord.exchange(false) || m_printer.OutputFailed()) Wake();
+}
+
+// What is due at the running link: the hints, the files, the progress.
 void Session::Tick() {
-    if (!m_hinted && m_printer.PositionCount() == 0 && Clock::now() - m_linkStarted >= kSilence) {
+    const Clock::time_point now = Clock::now();
+    HintSilence(now);
+    if (now >= m_nextWrite) WriteFiles(now);
+    if (m_showProgress) m_progress.Update(m_source.Progress());
+}
+
+void Session::HintSilence(Clock::time_point now) {
+    const long records = m_printer.Count();
+    if (!m_hinted && now >= m_linkStarted + kSilence) {
         m_hinted = true;
         // Past the empty record every link start sends.
-        const std::string talkers = StoredAnyTalker(m_profile) ? "" : AnyTalkerHint(m_source.SentenceIdsRead());
-        ErrorLine(SilenceHint(m_printer.Count() - m_recordsBefore > 1, m_line, talkers));
+        if (m_printer.PositionCount() == 0) {
+            const std::string talkers = StoredAnyTalker(m_profile) ? "" : AnyTalkerHint(m_source.SentenceIdsRead());
+            ErrorLine(SilenceHint(Decoded(records), m_line, talkers));
+        }
     }
-    m_progress.Update(m_source.Progress());
-    std::this_thread::sleep_for(kWatchTick);
+    if (m_recordsWhenQuiet >= 0 && records > m_recordsWhenQuiet) {
+        m_recordsWhenQuiet = -1;
+        ErrorLine(QuietReceiver(m_line, true));
+    }
+    const Clock::time_point last{Clock::duration(m_lastRecord.load())};
+    if (m_recordsWhenQuiet < 0 && Decoded(records) && now >= last + kSilence) {
+        m_recordsWhenQuiet = records;
+        ErrorLine(QuietReceiver(m_line, false));
+        m_wakeOnRecord = true;
+        if (m_printer.Count() > records) Wake();  // one came in between
+    }
+}
+
+// The track files, when there are new fixes since the last write.
+void Session::WriteFiles(Clock::time_point now) {
+    if (!m_files.Asked()) return;
+    const long positions = m_printer.PositionCount();
+    if (positions == m_positionsWritten) {
+        m_nextWrite = now + kTrackWrite;
+        return;
+    }
+    m_files.Write(m_printer.TrackCopy());
+    m_positionsWritten = positions;
+    m_nextWrite = now + std::max<Clock::duration>(kTrackWrite, (Clock::now() - now) * kTrackWriteShare);
+}
+
+// The earliest of what has a time.
+Clock::time_point Session::NextTimer() {
+    Clock::time_point next = std::min(m_stopAt, m_nextWrite);
+    if (!m_hinted) next = std::min(next, m_linkStarted + kSilence);
+    const Clock::time_point last{Clock::duration(m_lastRecord.load())};
+    if (m_recordsWhenQuiet < 0 && Decoded(m_printer.Count())) next = std::min(next, last + kSilence);
+    if (m_showProgress) next = std::min(next, Clock::now() + kProgressTick);
+    return next;
 }
 
 // The host's stop command first, then the module's own shutdown; then the
@@ -328,12 +437,14 @@ int Session::ShutDown(const Ending& ending) {
     m_progress.Update(m_source.Progress());
     m_progress.Finish();
     Status("stopping (" + ending.why + "): the host's GPS stop command, then the plug-in's Close and Release");
+    AllowImmediateStop();
     StopLink();
     m_source.Stop();
     m_plugin.reset();
     m_printer.Finish();  // the last second's line and report, once no record can follow
     const Track track = m_printer.TrackCopy();
-    int exitCode = WriteTrackFiles(m_o, track) ? ending.exitCode : kExitRunFailed;
+    m_files.Write(track);
+    int exitCode = m_files.Failed() ? kExitRunFailed : ending.exitCode;
     Status(std::to_string(m_printer.Count()) + " records, " + std::to_string(track.points().size()) +
            " fixes in the track");
     if (m_host.ProfileFailed() && exitCode == kExitOk) exitCode = kExitRunFailed;
@@ -349,6 +460,8 @@ int RunModule(const Options& o, const std::string& modulePath, IniProfile& profi
     int exitCode = session.LoadAndInit(modulePath);
     if (exitCode != kExitOk) return exitCode;
     if (o.about) return session.About();
+    const Ending awaited = session.AwaitFirstDevice();
+    if (!awaited.why.empty()) return session.ShutDown(awaited);
     exitCode = session.StartLink();
     if (exitCode != kExitOk) return exitCode;
     return session.ShutDown(session.Watch(session.StartSource()));

@@ -6,55 +6,59 @@
 #include <filesystem>
 
 #include "Console.h"
+#include "WholeFile.h"
 
 namespace vpihost {
 
 namespace {
 
-bool WriteTextFile(const std::string& path, const std::string& text) {
-    errno = 0;
-    FILE* out = fopen(path.c_str(), "wb");
-    bool ok = out && fwrite(text.data(), 1, text.size(), out) == text.size() && fflush(out) == 0;
-    int error = errno;
-    if (out && fclose(out) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) ErrorLine("cannot write " + path + ": " + strerror(error ? error : EIO));
-    return ok;
+bool Refuse(const std::string& path, const char* what, const std::string& reason) {
+    ErrorLine(std::string("cannot write the ") + what + " " + path + ": " + reason);
+    return false;
 }
 
-// Said at once, not after an hour's drive; a file made for the test is
-// removed again.
-bool CheckWritable(const std::string& path, const char* what) {
-    if (path.empty()) return true;
+std::string Reason(int code) { return code == EISDIR ? "it is a folder" : strerror(code); }
+
+// The log is appended to as the run goes: it is tried as it will be
+// opened, through its links; a file made for the test is removed again
+// (never the user's link to it).
+bool LogWritable(const std::string& path) {
+    std::string target;
+    if (!ResolveLinks(path, &target)) return Refuse(path, "log", strerror(ELOOP));
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        ErrorLine(std::string("cannot write the ") + what + " " + path + ": it is a folder");
-        return false;
-    }
-    const bool existed = std::filesystem::exists(path, ec);
+    if (std::filesystem::is_directory(target, ec)) return Refuse(path, "log", Reason(EISDIR));
+    const bool existed = std::filesystem::exists(target, ec);
     errno = 0;
-    FILE* file = fopen(path.c_str(), "ab");
-    if (!file) {
-        ErrorLine(std::string("cannot write the ") + what + " " + path + ": " + strerror(errno ? errno : EIO));
-        return false;
-    }
+    FILE* file = fopen(target.c_str(), "ab");
+    if (!file) return Refuse(path, "log", strerror(errno ? errno : EIO));
     fclose(file);
-    if (!existed) std::filesystem::remove(path, ec);
+    if (!existed) std::filesystem::remove(target, ec);
     return true;
+}
+
+// Said at once, not after an hour's drive.
+bool Replaceable(const std::string& path, const char* what) {
+    const int code = path.empty() ? 0 : CheckReplaceable(path);
+    return code == 0 || Refuse(path, what, Reason(code));
 }
 
 }  // namespace
 
 bool OutputsWritable(const Options& o) {
-    return CheckWritable(o.gpx, "GPX file") && CheckWritable(o.svg, "picture") && CheckWritable(o.logPath, "log");
+    return Replaceable(o.gpx, "GPX file") && Replaceable(o.svg, "picture") &&
+           (o.logPath.empty() || LogWritable(o.logPath));
 }
 
-bool WriteTrackFiles(const Options& o, const Track& track) {
-    bool ok = o.gpx.empty() || WriteTextFile(o.gpx, GpxDocument(track, !o.localTime));
-    if (!o.svg.empty() && !WriteTextFile(o.svg, SvgDocument(track))) ok = false;
-    return ok;
+void TrackFiles::Write(const Track& track) {
+    if (!m_o.gpx.empty()) WriteOne(m_o.gpx, GpxDocument(track, !m_o.localTime), &m_gpxFailed);
+    if (!m_o.svg.empty()) WriteOne(m_o.svg, SvgDocument(track), &m_svgFailed);
+}
+
+void TrackFiles::WriteOne(const std::string& path, const std::string& text, bool* failed) {
+    const int code = ReplaceWholeFile(path, text);
+    if (code == 0 || *failed) return;
+    *failed = true;
+    ErrorLine("cannot write " + path + ": " + strerror(code));
 }
 
 }  // namespace vpihost

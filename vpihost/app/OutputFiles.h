@@ -13,8 +13,25 @@ namespace vpihost {
 // cannot be written; nothing existing is changed.
 bool OutputsWritable(const Options& options);
 
-// Writes the track files asked for; false when one could not be written
-// (said with the system's reason).
-bool WriteTrackFiles(const Options& options, const Track& track);
+// The track files asked for, each replaced whole (WholeFile.h) as the run
+// goes and at its end, so that a killed run leaves valid files.
+class TrackFiles {
+public:
+    explicit TrackFiles(const Options& options) : m_o(options) {}
+
+    bool Asked() const { return !m_o.gpx.empty() || !m_o.svg.empty(); }
+    // Writes them from the track. A file that cannot be written is said
+    // once in the run, with the system's reason.
+    void Write(const Track& track);
+    // A write has failed in this run.
+    bool Failed() const { return m_gpxFailed || m_svgFailed; }
+
+private:
+    void WriteOne(const std::string& path, const std::string& text, bool* failed);
+
+    const Options& m_o;
+    bool m_gpxFailed = false;
+    bool m_svgFailed = false;
+};
 
 }  // namespace vpihost

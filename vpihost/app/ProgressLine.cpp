@@ -28,6 +28,7 @@ ProgressLine::~ProgressLine() {
 }
 
 void ProgressLine::Update(const std::string& text) {
+    std::lock_guard<std::mutex> held(g_activeMutex);  // not while a line is written
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_enabled || text.empty() || (text == m_last && (m_drawn || !m_terminal))) return;
     m_last = text;
@@ -50,6 +51,7 @@ void ProgressLine::Clear() {
 }
 
 void ProgressLine::Finish() {
+    std::lock_guard<std::mutex> held(g_activeMutex);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_enabled || m_last.empty()) return;
     if (m_terminal) {
@@ -62,9 +64,10 @@ void ProgressLine::Finish() {
     m_last.clear();
 }
 
-void ClearProgressLine() {
-    std::lock_guard<std::mutex> lock(g_activeMutex);
+std::unique_lock<std::mutex> ClearProgressLine() {
+    std::unique_lock<std::mutex> lock(g_activeMutex);
     if (g_active) g_active->Clear();
+    return lock;
 }
 
 }  // namespace vpihost

@@ -1,7 +1,8 @@
 // A progress line on stderr: redrawn in place on a terminal; elsewhere only
 // the last state is written, once, so logs stay readable. Records and
-// status lines clear it first (ClearProgressLine), so that they never run
-// into it; the next update draws it again.
+// status lines clear it first and hold it off while they are written
+// (ClearProgressLine), so that they never run into it; the next update
+// draws it again.
 #pragma once
 
 #include <mutex>
@@ -30,7 +31,9 @@ private:
     size_t m_width = 0;
 };
 
-// Clears the progress line that is drawn now, if any; any thread.
-void ClearProgressLine();
+// Clears the progress line that is drawn now, if any, and keeps it from
+// being drawn again until the lock is released, while the caller writes its
+// line; any thread.
+std::unique_lock<std::mutex> ClearProgressLine();
 
 }  // namespace vpihost

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Wakeup.h"
+
 namespace vpihost {
 
 ReplayWriter::~ReplayWriter() {
@@ -39,8 +41,11 @@ void ReplayWriter::Stop() {
 }
 
 void ReplayWriter::Fail(const std::string& reason) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_failure.empty()) m_failure = reason;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_failure.empty()) m_failure = reason;
+    }
+    Wake();
 }
 
 std::string ReplayWriter::Failure() const {
@@ -80,6 +85,7 @@ void ReplayWriter::Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken by
         return;
     }
     m_done = true;
+    Wake();
 }
 
 }  // namespace vpihost

@@ -89,6 +89,14 @@ void Track::Add(const tagGPSNAVIINFO& info) {
         m_points.push_back(point);
 }
 
+std::string DateStamp::DateOf(const std::string& time, const std::string& date) {
+    if (date != m_date) {
+        m_date = date;
+        m_since = time;
+    }
+    return time >= m_since ? date : std::string();
+}
+
 std::string GpxDocument(const Track& track, bool timesAreUtc) {
     std::string gpx =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -34,6 +34,21 @@ private:
     bool m_altitudeSeen = false;
 };
 
+// Which record's date is the date of its second. The module's record is
+// a running composite: a GGA moves the time on and leaves the date of the
+// last RMC, so at midnight the new day's first GGA carries yesterday's
+// date. A date belongs to the time it came with and the later times of
+// that day.
+class DateStamp {
+public:
+    // The record's date (yymmdd) when it is its time's (hhmmss), else empty.
+    std::string DateOf(const std::string& time, const std::string& date);
+
+private:
+    std::string m_date;   // the last date seen
+    std::string m_since;  // the time it came with
+};
+
 // GPX 1.1; times are given only when they are UTC and a date is known: a
 // point from before the first date (a position sentence ahead of the one
 // that carries the date) takes the date of the next dated point.

@@ -82,7 +82,8 @@ int FindModule(const Options& o, std::string* modulePath) {
     return kExitOk;
 }
 
-// False, said, when the profile cannot be read or --any-talker not stored.
+// False, said, when the profile cannot be read. --any-talker that cannot be
+// stored is said, and the run goes on with it, as after any failed write.
 bool OpenProfile(const Options& o, IniProfile* profile) {
     const std::string path = o.profilePath.empty() ? DefaultProfilePath() : o.profilePath;
     std::string error;
@@ -91,10 +92,8 @@ bool OpenProfile(const Options& o, IniProfile* profile) {
         return false;
     }
     Status("profile " + path + " [" + IniProfile::SectionName(kPluginId) + "]");
-    if (o.anyTalker >= 0 && !profile->SetInt(kPluginId, kKeyAnyTalker, o.anyTalker, &error)) {
-        ErrorLine(error);
-        return false;
-    }
+    // The module reads this key but has no dialog field for it.
+    if (o.anyTalker >= 0 && !profile->SetInt(kPluginId, kKeyAnyTalker, o.anyTalker, &error)) ErrorLine(error);
     return true;
 }
 

@@ -73,6 +73,7 @@ void Simulator::Run() {
             if (!m_stop.load()) {
                 m_error = writer.Error();
                 m_failed = true;
+                if (onFailure) onFailure();
             }
             return;
         }

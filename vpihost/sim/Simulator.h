@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -30,6 +31,9 @@ public:
     bool StartCommandSeen() const { return m_commandSeen.load(); }
     std::string Error() const;
     const Route& route() const { return m_route; }
+
+    // Called on the simulator's thread once it has failed (Error).
+    std::function<void()> onFailure;
 
 private:
     void Run();

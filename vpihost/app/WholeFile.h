@@ -1,0 +1,28 @@
+// Files that vpihost writes whole (the profile, the GPX file, the picture):
+// through a temporary file of a name of its own in the target's folder,
+// flushed to the disk and renamed over the target, so that a crash, a kill
+// or a power cut leaves the old file or the new one, never part of one, and
+// two writers never share a temporary file. A symbolic link is written
+// through to its target (made when it does not exist yet); the target's
+// mode is kept, and on Linux its owner where the system allows. A file that
+// may not be written (mode 0444) is refused like one in a folder that may
+// not be written, not replaced.
+#pragma once
+
+#include <string>
+
+namespace vpihost {
+
+// The file a path names, through any symbolic links, also when the last
+// link's target does not exist yet; false for a loop.
+bool ResolveLinks(const std::string& path, std::string* target);
+
+// Replaces the file at path (through its links) with text: 0, or why not
+// as an errno value. No temporary file is left behind.
+int ReplaceWholeFile(const std::string& path, const std::string& text);
+
+// Whether ReplaceWholeFile could write the path: 0, or why not as an errno
+// value (EISDIR for a folder). Nothing is changed.
+int CheckReplaceable(const std::string& path);
+
+}  // namespace vpihost
