@@ -58,8 +58,12 @@ TEST(BuildCommDcbTest, TheMembersATextNamesAndNoOthers) {
         {"96,N,8,1", 9600, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
         // Every other rate that the old form abbreviates to two digits.
         {"11,N,8,1", 110, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
-        {"15,N,8,1", 150, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
         {"24,N,8,1", 2400, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
+#ifndef _WIN32
+        // MODE's documentation names 15 for 150; Wine 8 gives 15, and no
+        // Windows result is known, so only the stand-in is held to it.
+        {"15,N,8,1", 150, 8, NOPARITY, ONESTOPBIT, 'n', nullptr},
+#endif
         {"12 , o , 7 , 1", 1200, 7, ODDPARITY, ONESTOPBIT, 'n', nullptr},
         {"60, m, 6, 2 ", 600, 6, MARKPARITY, TWOSTOPBITS, 'n', nullptr},
         {"30 ,E, 5,1.5", 300, 5, EVENPARITY, ONE5STOPBITS, 'n', nullptr},
