@@ -16,14 +16,7 @@
 
 #include "PortPair.h"
 #include "TodoWine.h"
-
-using Clock = std::chrono::steady_clock;
-
-inline long long MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-inline void Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+#include "Timing.h"
 
 inline HANDLE OpenComPort(const char* name, bool overlapped) {
     std::string path = std::string("\\\\.\\") + name;

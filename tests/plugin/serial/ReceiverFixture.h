@@ -23,17 +23,10 @@
 #include "PortPair.h"
 #include "RecordingHost.h"
 #include "Sentences.h"
+#include "Timing.h"
 #include "serial/GPSComm.h"
 #include "serial/ModuleState.h"
 #include "serial/ReceiverThread.h"
-
-using Clock = std::chrono::steady_clock;
-
-inline long long MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-inline void Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 class ReceiverTest : public ::testing::Test {
 protected:
