@@ -5,6 +5,13 @@
 
 namespace w32 {
 
+bool InjectedOpenFailure(int com) {
+    DWORD error = 0;
+    if (!TakeSerialFault(com, W32_SERIAL_FAULT_OPEN, &error)) return false;
+    SetLastError(error);
+    return true;
+}
+
 StartFaults InjectAtStart(int com, SerialIo io) {
     StartFaults faults;
     DWORD error = 0;

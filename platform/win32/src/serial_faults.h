@@ -18,6 +18,9 @@ enum class Injected {
     kHold,   // it stays pending and the line is not looked at
 };
 
+// CreateFileA is to fail: true and the last error set.
+bool InjectedOpenFailure(int com);
+
 // Taken when an operation starts, before its first look: a write that goes
 // out only in GetOverlappedResult (deferred), or never (held).
 struct StartFaults {

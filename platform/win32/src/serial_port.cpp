@@ -78,53 +78,61 @@ void SerialPort::LastHandleClosed() {
     Wake();
 }
 
-HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
-    int com = ComIndexOf(name);
-    std::string path;
-    if (com != 0) {
-        path = DevicePathOf(com);
-    } else if (name && name[0] == '/') {
-        path = name;
-    } else {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    CountSerial(com, SerialCounter::kOpen);
-    DWORD error = 0;
-    if (TakeSerialFault(com, W32_SERIAL_FAULT_OPEN, &error)) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
+namespace {
 
+// The device behind a port name, or a path given as it is; empty for
+// anything else.
+std::string DevicePath(LPCSTR name, int com) {
+    if (com != 0) return DevicePathOf(com);
+    if (name && name[0] == '/') return name;
+    return {};
+}
+
+// Opens the tty for this process alone; -1 and *error when it cannot be had.
+int OpenTty(const std::string& path, struct stat* st, termios* tio, DWORD* error) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         // A serial driver without hardware behind the node answers EIO: for
         // Windows that port does not exist. EBUSY: another program holds it
         // in exclusive mode.
-        SetLastError(errno == EIO ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
-        return INVALID_HANDLE_VALUE;
+        *error = errno == EIO ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno);
+        return -1;
     }
-    struct stat st;
-    termios tio;
-    if (fstat(fd, &st) != 0 || tcgetattr(fd, &tio) != 0) {  // not a tty: not a port
-        close(fd);
+    if (fstat(fd, st) != 0 || tcgetattr(fd, tio) != 0) {  // not a tty: not a port
+        *error = ERROR_FILE_NOT_FOUND;
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0 || FindDeviceUser(st->st_rdev, nullptr) != 0) {
+        // Windows opens a port for one user only, across all programs: an
+        // advisory lock that every opener of this stand-in takes (and that
+        // other careful programs honour), and no other process that has the
+        // device open already (a reader without a lock would split the data
+        // with us). Both end with the process that held the port.
+        *error = ERROR_ACCESS_DENIED;
+    } else {
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+}  // namespace
+
+HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
+    const int com = ComIndexOf(name);
+    const std::string path = DevicePath(name, com);
+    if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    // Windows opens a port for one user only, across all programs: an
-    // advisory lock that every opener of this stand-in takes (and that other
-    // careful programs honour), and no other process that has the device
-    // open already (a reader without a lock would split the data with us).
-    // Both end with the process that held the port.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || FindDeviceUser(st.st_rdev, nullptr) != 0) {
-        close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    CountSerial(com, SerialCounter::kOpen);
+    if (InjectedOpenFailure(com)) return INVALID_HANDLE_VALUE;
+    struct stat st;
+    termios tio;
+    DWORD error = ERROR_TOO_MANY_OPEN_FILES;
+    const int fd = OpenTty(path, &st, &tio, &error);
+    const int wake = fd < 0 ? -1 : eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wake < 0) {
-        close(fd);
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        if (fd >= 0) close(fd);
+        SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
     // A device node may have several names; the device number identifies it.
