@@ -2,6 +2,9 @@
 // SerialPort.
 #include <windows.h>
 
+#include <cstring>
+
+#include "serial_faults.h"
 #include "serial_port.h"
 #include "serial_registry.h"
 #include "serial_termios.h"
@@ -11,6 +14,14 @@ namespace {
 std::shared_ptr<w32::SerialPort> PortOf(HANDLE handle) {
     auto port = w32::LookupAs<w32::SerialPort>(handle);
     if (!port) SetLastError(ERROR_INVALID_HANDLE);
+    return port;
+}
+
+// The port of a call that starts no operation, unless an injected fault
+// has made the device vanish (then null, and the last error set).
+std::shared_ptr<w32::SerialPort> PresentPortOf(HANDLE handle) {
+    auto port = PortOf(handle);
+    if (port && w32::InjectedVanish(port->ComIndex())) return nullptr;
     return port;
 }
 
@@ -47,12 +58,8 @@ WIN32_API BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlappe
                                           BOOL bWait) {
     // An operation that has ended is read from its record, as Windows does,
     // even when the handle has been closed since.
-    if (lpOverlapped && lpOverlapped->Internal != w32::kOverlappedPending && !w32::LookupObject(hFile)) {
-        if (lpNumberOfBytesTransferred) *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);
-        if (lpOverlapped->Internal == 0) return TRUE;
-        SetLastError(static_cast<DWORD>(lpOverlapped->Internal));
-        return FALSE;
-    }
+    if (lpOverlapped && lpOverlapped->Internal != w32::kOverlappedPending && !w32::LookupObject(hFile))
+        return w32::OverlappedOutcome(*lpOverlapped, lpNumberOfBytesTransferred);
     auto port = PortOf(hFile);
     return port ? port->Result(lpOverlapped, lpNumberOfBytesTransferred, bWait) : FALSE;
 }
@@ -75,7 +82,8 @@ WIN32_API BOOL WINAPI SetCommState(HANDLE hFile, LPDCB lpDCB) {
         return FALSE;
     }
     w32::RunSerialHook(port->ComIndex(), W32_SERIAL_CALL_SET_STATE, hFile);
-    return port->SetState(*lpDCB);
+    port = PresentPortOf(hFile);
+    return port ? port->SetState(*lpDCB) : FALSE;
 }
 
 WIN32_API BOOL WINAPI BuildCommDCBA(LPCSTR lpDef, LPDCB lpDCB) {
@@ -102,7 +110,7 @@ WIN32_API BOOL WINAPI SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeout
 }
 
 WIN32_API BOOL WINAPI SetCommMask(HANDLE hFile, DWORD dwEvtMask) {
-    auto port = PortOf(hFile);
+    auto port = PresentPortOf(hFile);
     return port ? port->SetMask(dwEvtMask) : FALSE;
 }
 
@@ -118,11 +126,14 @@ WIN32_API BOOL WINAPI WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPE
 }
 
 WIN32_API BOOL WINAPI ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat) {
-    auto port = PortOf(hFile);
-    return port ? port->ClearError(lpErrors, lpStat) : FALSE;
+    // The stand-in sees no line errors; a failed call reports nothing queued.
+    if (lpErrors) *lpErrors = 0;
+    if (lpStat) std::memset(lpStat, 0, sizeof *lpStat);
+    auto port = PresentPortOf(hFile);
+    return port ? port->ClearError(lpStat) : FALSE;
 }
 
 WIN32_API BOOL WINAPI PurgeComm(HANDLE hFile, DWORD dwFlags) {
-    auto port = PortOf(hFile);
+    auto port = PresentPortOf(hFile);
     return port ? port->Purge(dwFlags) : FALSE;
 }

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "serial_holder.h"
 #include "serial_registry.h"
@@ -23,8 +24,6 @@
 
 namespace w32 {
 namespace {
-
-constexpr ULONG_PTR kStatusPending = kOverlappedPending;
 
 void UnsignalEvent(HANDLE event) {
     if (!event) return;
@@ -79,53 +78,61 @@ void SerialPort::LastHandleClosed() {
     Wake();
 }
 
-HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
-    int com = ComIndexOf(name);
-    std::string path;
-    if (com != 0) {
-        path = DevicePathOf(com);
-    } else if (name && name[0] == '/') {
-        path = name;
-    } else {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    CountSerial(com, SerialCounter::kOpen);
-    DWORD error = 0;
-    if (TakeSerialFault(com, W32_SERIAL_FAULT_OPEN, &error)) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
+namespace {
 
+// The device behind a port name, or a path given as it is; empty for
+// anything else.
+std::string DevicePath(LPCSTR name, int com) {
+    if (com != 0) return DevicePathOf(com);
+    if (name && name[0] == '/') return name;
+    return {};
+}
+
+// Opens the tty for this process alone; -1 and *error when it cannot be had.
+int OpenTty(const std::string& path, struct stat* st, termios* tio, DWORD* error) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         // A serial driver without hardware behind the node answers EIO: for
         // Windows that port does not exist. EBUSY: another program holds it
         // in exclusive mode.
-        SetLastError(errno == EIO ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
-        return INVALID_HANDLE_VALUE;
+        *error = errno == EIO ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno);
+        return -1;
     }
-    struct stat st;
-    termios tio;
-    if (fstat(fd, &st) != 0 || tcgetattr(fd, &tio) != 0) {  // not a tty: not a port
-        close(fd);
+    if (fstat(fd, st) != 0 || tcgetattr(fd, tio) != 0) {  // not a tty: not a port
+        *error = ERROR_FILE_NOT_FOUND;
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0 || FindDeviceUser(st->st_rdev, nullptr) != 0) {
+        // Windows opens a port for one user only, across all programs: an
+        // advisory lock that every opener of this stand-in takes (and that
+        // other careful programs honour), and no other process that has the
+        // device open already (a reader without a lock would split the data
+        // with us). Both end with the process that held the port.
+        *error = ERROR_ACCESS_DENIED;
+    } else {
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+}  // namespace
+
+HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
+    const int com = ComIndexOf(name);
+    const std::string path = DevicePath(name, com);
+    if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    // Windows opens a port for one user only, across all programs: an
-    // advisory lock that every opener of this stand-in takes (and that other
-    // careful programs honour), and no other process that has the device
-    // open already (a reader without a lock would split the data with us).
-    // Both end with the process that held the port.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || FindDeviceUser(st.st_rdev, nullptr) != 0) {
-        close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    CountSerial(com, SerialCounter::kOpen);
+    if (InjectedOpenFailure(com)) return INVALID_HANDLE_VALUE;
+    struct stat st;
+    termios tio;
+    DWORD error = ERROR_TOO_MANY_OPEN_FILES;
+    const int fd = OpenTty(path, &st, &tio, &error);
+    const int wake = fd < 0 ? -1 : eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wake < 0) {
-        close(fd);
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        if (fd >= 0) close(fd);
+        SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
     // A device node may have several names; the device number identifies it.
@@ -158,13 +165,14 @@ void SerialPort::Wake() {
 
 SerialPort::Op* SerialPort::FindOp(const OVERLAPPED* ov) {
     for (Op& op : m_ops) {
-        if (op.kind != Kind::kFree && op.ov == ov) return &op;
+        if (op.kind != Kind::kNone && op.ov == ov) return &op;
     }
     return nullptr;
 }
 
-bool SerialPort::Pull() {
+bool SerialPort::Pull(bool lookAtTty) {
     if (m_hungUp) return false;
+    if (!m_ttyReady && !lookAtTty) return true;
     if (m_inStart == m_inEnd) m_inStart = m_inEnd = 0;
     if (m_inEnd == kInputSize && m_inStart > 0) {
         std::memmove(m_in, m_in + m_inStart, Buffered());
@@ -175,12 +183,14 @@ bool SerialPort::Pull() {
     for (;;) {
         CountSerial(m_com, SerialCounter::kSystemCall);
         ssize_t n = read(m_fd, m_in + m_inEnd, kInputSize - m_inEnd);
+        if (n < 0 && errno == EINTR) continue;
         if (n > 0) {
             m_inEnd += static_cast<DWORD>(n);
+            m_ttyReady = m_inEnd == kInputSize;  // a read that filled the buffer may have left some
             if (m_mask & EV_RXCHAR) m_rxEvent = true;
             return true;
         }
-        if (n < 0 && errno == EINTR) continue;
+        m_ttyReady = false;
         if (n < 0 && errno == EAGAIN) return true;
         m_hungUp = true;  // end of file or EIO on a tty: hung up
         return false;
@@ -192,10 +202,6 @@ DWORD SerialPort::TakeBuffered(char* to, DWORD size) {
     std::memcpy(to, m_in + m_inStart, n);
     m_inStart += n;
     return n;
-}
-
-bool SerialPort::InjectedFault(int kind, DWORD* error) {
-    return TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, error) || TakeSerialFault(m_com, kind, error);
 }
 
 void SerialPort::Finish(Op& op, DWORD error) {
@@ -217,93 +223,110 @@ void SerialPort::FinishAll(Kind kind, DWORD error) {
     }
 }
 
-bool SerialPort::Progress(Op& op, Clock::time_point* deadline) {
+bool SerialPort::Look(Op& op, bool lookAtTty, Clock::time_point* deadline) {
     *deadline = Clock::time_point::max();
     DWORD error = 0;
-    switch (op.kind) {
-        case Kind::kFree:
-            return true;
-
-        case Kind::kWait: {
-            if (InjectedFault(W32_SERIAL_FAULT_WAIT, &error)) break;
-            if (!Pull()) {
-                error = ERROR_GEN_FAILURE;  // hung up: the device has gone
-                break;
-            }
-            // Only a character that arrived since the last wait completed
-            // (or the mask changed) completes this one; bytes that merely
-            // wait unread do not.
-            if ((m_mask & EV_RXCHAR) && m_rxEvent) {
-                m_rxEvent = false;
-                *op.mask = EV_RXCHAR;
-                op.done = sizeof(DWORD);
-                break;
-            }
-            return false;
-        }
-
-        case Kind::kRead: {
-            if (InjectedFault(W32_SERIAL_FAULT_READ, &error)) break;
-            if (op.done == 0 && op.size > 0 && TakeSerialFault(m_com, W32_SERIAL_FAULT_EMPTY_READ, &error)) {
-                error = 0;
-                break;
-            }
-            DWORD before = op.done;
-            op.done += TakeBuffered(op.readTo + op.done, op.size - op.done);
-            if (op.done < op.size) {
-                if (!Pull()) {
-                    error = ERROR_GEN_FAILURE;
-                    break;
-                }
-                op.done += TakeBuffered(op.readTo + op.done, op.size - op.done);
-            }
-            if (op.done > before) op.lastByte = Clock::now();
-            if (op.done == op.size) break;
-
-            // Read time-outs as Windows defines them.
-            const DWORD interval = m_timeouts.ReadIntervalTimeout;
-            const DWORD multiplier = m_timeouts.ReadTotalTimeoutMultiplier;
-            const DWORD constant = m_timeouts.ReadTotalTimeoutConstant;
-            const Clock::time_point now = Clock::now();
-            if (interval == MAXDWORD && multiplier == 0 && constant == 0) break;  // what is there, at once
-            if (interval == MAXDWORD && multiplier == MAXDWORD && constant > 0 && constant < MAXDWORD) {
-                if (op.done > 0) break;
-                *deadline = op.start + std::chrono::milliseconds(constant);
-            } else if (multiplier || constant) {
-                *deadline = op.start + std::chrono::milliseconds(uint64_t{multiplier} * op.size + constant);
-            }
-            if (*deadline <= now) break;
-            if (interval && interval != MAXDWORD && op.done > 0) {
-                Clock::time_point gap = op.lastByte + std::chrono::milliseconds(interval);
-                if (gap <= now) break;
-                if (gap < *deadline) *deadline = gap;
-            }
-            return false;
-        }
-
-        case Kind::kWrite: {
-            if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) break;
-            if (op.stuck) return false;
-            while (op.done < op.size) {
-                CountSerial(m_com, SerialCounter::kSystemCall);
-                ssize_t n = write(m_fd, op.writeFrom + op.done, op.size - op.done);
-                if (n > 0) {
-                    op.done += static_cast<DWORD>(n);
-                    m_outPending = true;
-                } else if (n < 0 && errno == EINTR) {
-                    continue;
-                } else if (n < 0 && errno == EAGAIN) {
-                    return false;
-                } else {
-                    error = n < 0 ? ErrorFromErrno(errno) : ERROR_GEN_FAILURE;
-                    break;
-                }
-            }
+    bool done = true;
+    switch (InjectAtLook(m_com, op.kind, op.held, op.done == 0 && op.size > 0, &error)) {
+        case Injected::kFail:
+        case Injected::kEmpty:
             break;
+        case Injected::kHold:
+            return false;
+        case Injected::kNone:
+            if (op.kind == Kind::kWait) done = WaitDone(op, lookAtTty, &error);
+            if (op.kind == Kind::kRead) done = ReadDone(op, lookAtTty, deadline, &error);
+            if (op.kind == Kind::kWrite) done = WriteDone(op, &error);
+            break;
+    }
+    if (done) Finish(op, error);
+    return done;
+}
+
+bool SerialPort::WaitDone(Op& op, bool lookAtTty, DWORD* error) {
+    if (!Pull(lookAtTty)) {
+        *error = ERROR_GEN_FAILURE;  // hung up: the device has gone
+        return true;
+    }
+    // Only a character that arrived since the last wait completed (or the
+    // mask changed) completes this one; bytes that merely wait unread do not.
+    if (!(m_mask & EV_RXCHAR) || !m_rxEvent) return false;
+    m_rxEvent = false;
+    m_freshForQuery = m_freshForWait = true;
+    *op.mask = EV_RXCHAR;
+    op.done = sizeof(DWORD);
+    return true;
+}
+
+bool SerialPort::ReadDone(Op& op, bool lookAtTty, Clock::time_point* deadline, DWORD* error) {
+    DWORD before = op.done;
+    op.done += TakeBuffered(op.readTo + op.done, op.size - op.done);
+    if (op.done < op.size) {
+        if (!Pull(lookAtTty)) {
+            *error = ERROR_GEN_FAILURE;
+            return true;
+        }
+        op.done += TakeBuffered(op.readTo + op.done, op.size - op.done);
+    }
+    const Clock::time_point now = Clock::now();
+    if (op.done > before) op.lastByte = now;
+    if (op.done == op.size) return true;
+    *deadline = ReadEnd(op, now);
+    return *deadline <= now;
+}
+
+SerialPort::Clock::time_point SerialPort::ReadEnd(const Op& op, Clock::time_point now) const {
+    // Read time-outs as Windows defines them.
+    const DWORD interval = m_timeouts.ReadIntervalTimeout;
+    const DWORD multiplier = m_timeouts.ReadTotalTimeoutMultiplier;
+    const DWORD constant = m_timeouts.ReadTotalTimeoutConstant;
+    Clock::time_point end = Clock::time_point::max();
+    if (interval == MAXDWORD && multiplier == 0 && constant == 0) return now;  // what is there, at once
+    if (interval == MAXDWORD && multiplier == MAXDWORD && constant > 0 && constant < MAXDWORD) {
+        if (op.done > 0) return now;
+        end = op.start + std::chrono::milliseconds(constant);
+    } else if (multiplier || constant) {
+        end = op.start + std::chrono::milliseconds(uint64_t{multiplier} * op.size + constant);
+    }
+    if (interval && interval != MAXDWORD && op.done > 0)
+        end = std::min(end, op.lastByte + std::chrono::milliseconds(interval));
+    return end;
+}
+
+bool SerialPort::WriteDone(Op& op, DWORD* error) {
+    while (op.done < op.size) {
+        CountSerial(m_com, SerialCounter::kSystemCall);
+        ssize_t n = write(m_fd, op.writeFrom + op.done, op.size - op.done);
+        if (n > 0) {
+            op.done += static_cast<DWORD>(n);
+            m_outPending = true;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            return false;
+        } else {
+            *error = n < 0 ? ErrorFromErrno(errno) : ERROR_GEN_FAILURE;
+            return true;
         }
     }
-    Finish(op, error);
     return true;
+}
+
+SerialPort::Op* SerialPort::Slot(const Op& op, const OVERLAPPED* record, DWORD* error) {
+    Op* slot = nullptr;
+    bool waitPending = false;
+    for (Op& o : m_ops) {
+        if (o.kind == Kind::kWait) waitPending = true;
+        if (o.kind == Kind::kNone && !slot) slot = &o;
+    }
+    // One outstanding operation per record, one wait per port, and a wait
+    // needs something to wait for.
+    if (FindOp(record) || (op.kind == Kind::kWait && (waitPending || m_mask == 0))) {
+        *error = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    if (!slot) *error = ERROR_NOT_ENOUGH_MEMORY;
+    return slot;
 }
 
 BOOL SerialPort::Start(Op op, LPDWORD done, LPOVERLAPPED ov) {
@@ -316,43 +339,24 @@ BOOL SerialPort::Start(Op op, LPDWORD done, LPOVERLAPPED ov) {
     LPOVERLAPPED record = sync ? &local : ov;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        Op* slot = nullptr;
-        bool waitPending = false;
-        for (Op& o : m_ops) {
-            if (o.kind == Kind::kWait) waitPending = true;
-            if (o.kind == Kind::kFree && !slot) slot = &o;
-        }
-        // One outstanding operation per record, one wait per port, and a
-        // wait needs something to wait for.
-        if (FindOp(record) || (op.kind == Kind::kWait && (waitPending || m_mask == 0))) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
+        DWORD error = 0;
+        Op* slot = Slot(op, record, &error);
         if (!slot) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            SetLastError(error);
             return FALSE;
         }
+        const StartFaults faults = InjectAtStart(m_com, op.kind);
+        op.held = faults.held;
         op.ov = record;
         op.start = op.lastByte = Clock::now();
         op.thread = std::this_thread::get_id();
-        record->Internal = kStatusPending;
+        record->Internal = kOverlappedPending;
         record->InternalHigh = 0;
         UnsignalEvent(record->hEvent);
-        DWORD error = 0;
-        if (op.kind == Kind::kWrite) op.stuck = TakeSerialFault(m_com, W32_SERIAL_FAULT_STUCK_WRITE, &error);
         *slot = op;
-        const bool deferWrite =
-            op.kind == Kind::kWrite && TakeSerialFault(m_com, W32_SERIAL_FAULT_PENDING_WRITE, &error);
+        const bool lookAtTty = op.kind != Kind::kWait || !std::exchange(m_freshForWait, false);
         Clock::time_point deadline;
-        if (!deferWrite && Progress(*slot, &deadline)) {
-            if (done) *done = static_cast<DWORD>(record->InternalHigh);
-            if (record->Internal == 0) return TRUE;
-            SetLastError(static_cast<DWORD>(record->Internal));
-            return FALSE;
-        }
-        // Whatever changes from here on (bytes, a fault, a mask change)
-        // wakes the poll in Result, which need not look first.
-        slot->looked = !deferWrite;
+        if (!faults.deferred && Look(*slot, lookAtTty, &deadline)) return OverlappedOutcome(*record, done);
     }
     if (sync) return Result(record, done, TRUE);
     if (done) *done = 0;
@@ -369,55 +373,59 @@ BOOL SerialPort::Result(LPOVERLAPPED ov, LPDWORD done, BOOL wait) {
     for (;;) {
         Op* op = FindOp(ov);
         if (!op) {
-            if (ov->Internal == kStatusPending) {  // started elsewhere, or never: nothing to wait for
+            if (ov->Internal == kOverlappedPending) {  // started elsewhere, or never: nothing to wait for
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return FALSE;
             }
-            if (done) *done = static_cast<DWORD>(ov->InternalHigh);
-            if (ov->Internal == 0) return TRUE;
-            SetLastError(static_cast<DWORD>(ov->Internal));
-            return FALSE;
+            return OverlappedOutcome(*ov, done);
         }
-        Clock::time_point deadline = Clock::time_point::max();
         if (m_hungUp && op->kind != Kind::kWrite) {
             Finish(*op, ERROR_GEN_FAILURE);
             continue;
         }
-        // Start has just looked: unless another caller has moved an arrival
-        // in since, the poll alone tells whether anything changed. (A read
-        // looks again, for its time-outs.)
-        if (wait && op->looked && op->kind != Kind::kRead && !m_rxEvent) {
-            op->looked = false;
-        } else if (Progress(*op, &deadline)) {
-            continue;
-        }
+        // A caller who will not wait must learn of bytes already in the tty;
+        // one who waits learns of them from the poll.
+        Clock::time_point deadline;
+        if (Look(*op, !wait, &deadline)) continue;
         if (!wait) {
             SetLastError(ERROR_IO_INCOMPLETE);
             return FALSE;
         }
-        short events = 0;
-        if (op->kind == Kind::kRead || (op->kind == Kind::kWait && (m_mask & EV_RXCHAR) && m_inEnd < kInputSize))
-            events = POLLIN;
-        if (op->kind == Kind::kWrite && !op->stuck) events = POLLOUT;
-        int timeout = -1;
-        if (deadline != Clock::time_point::max()) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            timeout = left < 0 ? 0 : static_cast<int>(left);
-        }
-        pollfd fds[2] = {{m_fd, events, 0}, {m_wake, POLLIN, 0}};
-        lock.unlock();
-        poll(fds, 2, timeout);
-        CountSerial(m_com, SerialCounter::kWakeup);
-        CountSerial(m_com, SerialCounter::kSystemCall);
-        if (fds[1].revents & POLLIN) {
-            CountSerial(m_com, SerialCounter::kSystemCall);
-            uint64_t count;
-            ssize_t drained = read(m_wake, &count, sizeof count);
-            (void)drained;
-        }
-        lock.lock();
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) m_hungUp = true;
+        AwaitChange(*op, deadline, lock);
     }
+}
+
+void SerialPort::AwaitChange(const Op& op, Clock::time_point deadline, std::unique_lock<std::mutex>& lock) {
+    short events = 0;
+    if (op.kind == Kind::kRead || (op.kind == Kind::kWait && (m_mask & EV_RXCHAR) && m_inEnd < kInputSize))
+        events = POLLIN;
+    if (op.kind == Kind::kWrite && !op.held) events = POLLOUT;
+    int timeout = -1;
+    if (deadline != Clock::time_point::max()) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        timeout = left < 0 ? 0 : static_cast<int>(left);
+    }
+    pollfd fds[2] = {{m_fd, events, 0}, {m_wake, POLLIN, 0}};
+    lock.unlock();
+    poll(fds, 2, timeout);
+    CountSerial(m_com, SerialCounter::kWakeup);
+    CountSerial(m_com, SerialCounter::kSystemCall);
+    if (fds[1].revents & POLLIN) {
+        CountSerial(m_com, SerialCounter::kSystemCall);
+        uint64_t count;
+        ssize_t drained = read(m_wake, &count, sizeof count);
+        (void)drained;
+    }
+    lock.lock();
+    if (events & POLLIN) m_ttyReady = (fds[0].revents & POLLIN) != 0;
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) m_hungUp = true;
+}
+
+BOOL OverlappedOutcome(const OVERLAPPED& ov, LPDWORD done) {
+    if (done) *done = static_cast<DWORD>(ov.InternalHigh);
+    if (ov.Internal == 0) return TRUE;
+    SetLastError(static_cast<DWORD>(ov.Internal));
+    return FALSE;
 }
 
 BOOL SerialPort::Read(LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED ov) {
@@ -462,7 +470,7 @@ BOOL SerialPort::Cancel() {
     // CancelIo ends only what the calling thread started.
     std::lock_guard<std::mutex> lock(m_mutex);
     for (Op& op : m_ops) {
-        if (op.kind != Kind::kFree && op.thread == std::this_thread::get_id()) Finish(op, ERROR_OPERATION_ABORTED);
+        if (op.kind != Kind::kNone && op.thread == std::this_thread::get_id()) Finish(op, ERROR_OPERATION_ABORTED);
     }
     Wake();
     return TRUE;
@@ -474,15 +482,11 @@ BOOL SerialPort::Purge(DWORD flags) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    DWORD error = 0;
-    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
     if (flags & PURGE_RXABORT) FinishAll(Kind::kRead, ERROR_OPERATION_ABORTED);
     if (flags & PURGE_TXABORT) FinishAll(Kind::kWrite, ERROR_OPERATION_ABORTED);
     if (flags & PURGE_RXCLEAR) {
         m_inStart = m_inEnd = 0;
+        m_ttyReady = m_freshForQuery = m_freshForWait = false;
         CountSerial(m_com, SerialCounter::kSystemCall);
         tcflush(m_fd, TCIFLUSH);
     }
@@ -496,25 +500,15 @@ BOOL SerialPort::Purge(DWORD flags) {
 
 BOOL SerialPort::SetMask(DWORD mask) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    DWORD error = 0;
-    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) {
-        FinishAll(Kind::kWait, error);
-        Wake();
-        SetLastError(error);
-        return FALSE;
-    }
+    const bool missWait = InjectedMaskMissesWait(m_com);
     // What has arrived so far came under the old mask: the new one starts
     // with no event.
-    Pull();
+    Pull(true);
     m_mask = mask;
     m_rxEvent = false;
-    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_MASK_NO_WAKE, &error)) {
-        Wake();  // the wait looks again under the new mask, and stays
-        return TRUE;
-    }
     // Changing the mask ends a pending wait, which reports no event.
     for (Op& op : m_ops) {
-        if (op.kind != Kind::kWait) continue;
+        if (op.kind != Kind::kWait || missWait) continue;
         *op.mask = 0;
         op.done = sizeof(DWORD);
         Finish(op, 0);
@@ -533,16 +527,9 @@ BOOL SerialPort::GetMask(LPDWORD mask) {
     return TRUE;
 }
 
-BOOL SerialPort::ClearError(LPDWORD errors, LPCOMSTAT stat) {
-    if (errors) *errors = 0;
-    if (stat) std::memset(stat, 0, sizeof *stat);
-    DWORD error = 0;
-    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+BOOL SerialPort::ClearError(LPCOMSTAT stat) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    Pull();
+    Pull(!std::exchange(m_freshForQuery, false));
     int pending = 0;
     if (m_outPending) {
         CountSerial(m_com, SerialCounter::kSystemCall);
@@ -573,7 +560,7 @@ BOOL SerialPort::GetState(LPDCB dcb) {
 BOOL SerialPort::SetState(const DCB& dcb) {
     std::lock_guard<std::mutex> lock(m_mutex);
     DWORD error = 0;
-    if (TakeSerialFault(m_com, W32_SERIAL_FAULT_VANISH, &error) || !ApplyDcb(m_fd, dcb, &error)) {
+    if (!ApplyDcb(m_fd, dcb, &error)) {
         SetLastError(error);
         return FALSE;
     }

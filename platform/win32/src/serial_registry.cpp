@@ -85,13 +85,6 @@ bool TakeSerialFault(int com, int kind, DWORD* error) {
     return true;
 }
 
-bool SerialFaultActive(int com, int kind) {
-    if (com == 0) return false;
-    Registry& reg = Reg();
-    std::lock_guard<std::mutex> lock(reg.mutex);
-    return reg.slots[com].faults[kind].active;
-}
-
 void RunSerialHook(int com, int call, HANDLE port) {
     if (com == 0) return;
     Hook hook;

@@ -22,8 +22,6 @@ std::string DevicePathOf(int com);
 // Consumes one failing call of the fault when it is active on the port;
 // *error gets the error to report.
 bool TakeSerialFault(int com, int kind, DWORD* error);
-// Whether the fault is active, without consuming a call.
-bool SerialFaultActive(int com, int kind);
 
 // Runs the hook set for the call on the port, if any.
 void RunSerialHook(int com, int call, HANDLE port);

@@ -102,6 +102,29 @@ TEST_F(ReceiverThreadTest, OneEmptyWakeUpCostsNoPause) {
     EXPECT_LT(gap, 40) << "paused after the first empty wake-up";
 }
 
+// A line that brings one character at a time: each wake-up costs the port
+// two calls into the kernel, the poll that reports the arrival and the read
+// that brings it.
+TEST_F(ReceiverThreadTest, EachWakeUpCostsOnePollAndOneRead) {
+    Open();
+    Start();
+    ASSERT_TRUE(pty.Write(Gga(1)));
+    ASSERT_TRUE(WaitForTime("000001"));
+    const W32SerialCounters before = Counters();
+    const std::string sentence = Gga(2);
+    for (char c : sentence) {
+        const unsigned long long read = W32WaitSerialBytesRead(0, 0);
+        ASSERT_TRUE(pty.Write(&c, 1));
+        ASSERT_GT(W32WaitSerialBytesRead(read, 2000), read);
+    }
+    ASSERT_TRUE(WaitForTime("000002"));
+    const W32SerialCounters after = Counters();
+    const unsigned long wakeups = after.wakeups - before.wakeups;
+    EXPECT_EQ(after.systemCalls - before.systemCalls, 2 * wakeups);
+    EXPECT_GT(wakeups, 0u);
+    EXPECT_LE(wakeups, sentence.size());
+}
+
 TEST_F(ReceiverThreadTest, StopJustBeforeTheWaitIsArmedEndsTheThreadAndPurgesTheInput) {
     Open();
     // The stop comes after the loop's test of the flag and before the wait:
