@@ -79,6 +79,21 @@ can_run_i386() {
     return 1
 }
 
+# wine_for win32|win64: sets WINE_LOADER to the Wine of that word size; a
+# win32 caller exits 77 (ctest: skipped), the reason on stdout, where this
+# machine cannot run 32-bit x86 programs.
+wine_for() {
+    case "$1" in
+        win64) WINE_LOADER=/usr/lib/wine/wine64 ;;
+        win32) WINE_LOADER=/usr/lib/wine/wine ;;
+        *) echo "the Wine architecture must be win32 or win64, not '$1'" >&2; exit 2 ;;
+    esac
+    if [ "$1" = win32 ] && ! can_run_i386; then
+        echo "skipped: this machine cannot run 32-bit x86 programs ($I386_REASON)"
+        exit 77
+    fi
+}
+
 # The Windows builds: the shipped 32-bit one (built and checked statically
 # everywhere, run under the 32-bit Wine where the machine runs 32-bit code)
 # and the 64-bit test vehicle run under the 64-bit Wine everywhere.
