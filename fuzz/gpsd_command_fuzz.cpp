@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "GpsdCommands.h"
-#include "GpsdReports.h"
+#include "serve/GpsdCommands.h"
+#include "serve/GpsdReports.h"
 
 using vpihost::CommandReader;
 using vpihost::GpsdCommand;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "FixFormat.h"
+#include "output/FixFormat.h"
 
 using namespace vpihost;
 

@@ -13,7 +13,7 @@
 #include <regex>
 #include <thread>
 
-#include "GpsdServer.h"
+#include "serve/GpsdServer.h"
 
 using namespace vpihost;
 

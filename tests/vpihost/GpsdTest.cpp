@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "GpsdCommands.h"
-#include "GpsdReports.h"
+#include "serve/GpsdCommands.h"
+#include "serve/GpsdReports.h"
 
 using namespace vpihost;
 

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "IniProfile.h"
+#include "module/IniProfile.h"
 
 using vpihost::IniProfile;
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "ModuleMarker.h"
+#include "module/ModuleMarker.h"
 
 using vpihost::FindVersionMarker;
 using vpihost::ParseMarkerText;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "Options.h"
+#include "cli/Options.h"
 
 using vpihost::OptionRow;
 using vpihost::Options;

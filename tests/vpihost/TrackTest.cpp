@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Track.h"
+#include "output/Track.h"
 
 using namespace vpihost;
 

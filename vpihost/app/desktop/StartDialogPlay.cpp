@@ -1,0 +1,31 @@
+#include "desktop/StartDialogPlay.h"
+
+#include <string>
+
+namespace vpihost {
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+namespace {
+
+void SetCheck(HWND dialog, int id, int wanted) {
+    if (wanted >= 0 && Checked(dialog, id) != (wanted == 1)) Click(dialog, id);
+}
+
+}  // namespace
+
+void ClickOptions(HWND dialog, const Options& o) {
+    if (o.port >= 1 && o.port <= 4) Click(dialog, kPortRadioFirst + o.port - 1);
+    if (o.receiver == Receiver::kNmea && !Checked(dialog, kNmeaRadio)) Click(dialog, kNmeaRadio);
+    if (o.receiver == Receiver::kSony && !Checked(dialog, kSonyRadio)) Click(dialog, kSonyRadio);
+    SetCheck(dialog, kCenterCheck, o.center);
+    SetCheck(dialog, k3DCheck, o.view3d);
+    SetCheck(dialog, kRecordCheck, o.record);
+    if (o.interval > 0) {
+        std::string text = std::to_string(o.interval);
+        SendMessageA(GetDlgItem(dialog, kIntervalCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+}  // namespace vpihost

@@ -1,0 +1,145 @@
+#include "output/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace vpihost {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+int OpenNew(const std::string& path) {
+    return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int WriteSome(int fd, const char* data, size_t size) { return _write(fd, data, static_cast<unsigned>(size)); }
+int Flush(int fd) { return _commit(fd); }
+int CloseFile(int fd) { return _close(fd); }
+int ProcessId() { return _getpid(); }
+bool MayWrite(const std::string& path) { return _access(path.c_str(), 2) == 0; }
+// Windows refuses to replace a file that another program has open or is
+// replacing at that moment (another vpihost on the same profile): such a
+// refusal passes within moments, so it is tried again for up to a second.
+bool Rename(const std::string& from, const std::string& to) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+        Sleep(10);
+    }
+    errno = EACCES;
+    return false;
+}
+// The target's mode and owner: Windows keeps neither apart from the name.
+int TakeOver(int, const std::string&) { return 0; }
+#else
+int OpenNew(const std::string& path) { return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
+int WriteSome(int fd, const char* data, size_t size) { return static_cast<int>(write(fd, data, size)); }
+int Flush(int fd) { return fsync(fd); }
+int CloseFile(int fd) { return close(fd); }
+int ProcessId() { return static_cast<int>(getpid()); }
+bool MayWrite(const std::string& path) { return access(path.c_str(), W_OK) == 0; }
+bool Rename(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+// The new file gets the target's owner (where the system allows: root's
+// run on a user's file) and its mode; 0 or an errno value.
+int TakeOver(int fd, const std::string& target) {
+    struct stat st;
+    if (stat(target.c_str(), &st) != 0) return 0;
+    if (st.st_uid != geteuid() || st.st_gid != getegid()) (void)!fchown(fd, st.st_uid, st.st_gid);
+    return fchmod(fd, st.st_mode & 07777) == 0 ? 0 : errno;
+}
+#endif
+
+std::atomic<unsigned> g_temporaryCount{0};
+
+// A new file of this writer's own beside the target, so that the rename
+// stays within one file system; -1 with errno set when none can be made.
+int OpenTemporary(const fs::path& target, std::string* temporary) {
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        *temporary = (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(ProcessId()) +
+                                              "-" + std::to_string(g_temporaryCount++) + ".tmp"))
+                         .string();
+        fd = OpenNew(*temporary);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    return fd;
+}
+
+// Why an existing target may not be replaced: 0, or an errno value.
+int TargetProblem(const std::string& target) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    if (status.type() == fs::file_type::not_found) return 0;
+    if (status.type() == fs::file_type::directory) return EISDIR;
+    return MayWrite(target) ? 0 : (errno ? errno : EACCES);
+}
+
+int WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        int n = WriteSome(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        done += static_cast<size_t>(n);
+    }
+    return Flush(fd) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+bool ResolveLinks(const std::string& path, std::string* target) {
+    fs::path at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(at, ec)) {
+            *target = at.string();
+            return true;
+        }
+        fs::path next = fs::read_symlink(at, ec);
+        if (ec) return false;
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return false;
+}
+
+int ReplaceWholeFile(const std::string& path, const std::string& text) {
+    std::string target, temporary;
+    if (!ResolveLinks(path, &target)) return ELOOP;
+    if (int problem = TargetProblem(target)) return problem;
+    const int fd = OpenTemporary(target, &temporary);
+    if (fd < 0) return errno ? errno : EIO;
+    int code = TakeOver(fd, target);
+    if (code == 0) code = WriteAll(fd, text);
+    if (CloseFile(fd) != 0 && code == 0) code = errno;
+    if (code == 0 && !Rename(temporary, target)) code = errno;
+    if (code != 0) remove(temporary.c_str());
+    return code;
+}
+
+int CheckReplaceable(const std::string& path) {
+    std::string target, temporary;
+    if (!ResolveLinks(path, &target)) return ELOOP;
+    if (int problem = TargetProblem(target)) return problem;
+    const int fd = OpenTemporary(target, &temporary);
+    if (fd < 0) return errno ? errno : EIO;
+    CloseFile(fd);
+    remove(temporary.c_str());
+    return 0;
+}
+
+}  // namespace vpihost

@@ -1,0 +1,148 @@
+#include "serve/GpsdReports.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "output/FixFormat.h"
+
+namespace vpihost {
+
+namespace {
+
+// The module counts satellites as 99 when a receiver reports fewer than 3.
+constexpr int kFewSatellites = 99;
+
+bool HasPosition(const tagGPSNAVIINFO& info) {
+    const double lat = info.dLatitude, lon = info.dLongitude;
+    return std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90 && std::fabs(lon) <= 180 &&
+           !(lat == 0 && lon == 0);
+}
+
+std::string Time(const tagGPSNAVIINFO& info, const ReportFacts& facts) {
+    const std::string time = FieldText(info.szTime, sizeof info.szTime);
+    const std::string date = DateText(info);
+    if (!facts.timesAreUtc || date.empty() || time.size() != 6 || TimeText(info).size() != 8) return std::string();
+    return ",\"time\":\"" + date + "T" + TimeText(info) + ".000Z\"";
+}
+
+std::string Head(const char* kind, const tagGPSNAVIINFO& info, const ReportFacts& facts) {
+    return std::string("{\"class\":\"") + kind + "\",\"device\":" + JsonString(facts.device) + Time(info, facts);
+}
+
+bool SameTime(const tagGPSNAVIINFO& a, const tagGPSNAVIINFO& b) {
+    return strncmp(a.szTime, b.szTime, sizeof a.szTime) == 0;
+}
+
+}  // namespace
+
+std::string ReportDevice(const Options& o) {
+    return !o.device.empty() ? o.device : !o.replay.empty() ? o.replay : std::string("vpihost");
+}
+
+std::string TpvReport(const tagGPSNAVIINFO& info, const ReportFacts& facts) {
+    const bool position = HasPosition(info);
+    // The module's altitude is 0 until a GGA with a fix carries one, and 0
+    // again after a GGA without: 0 is no altitude.
+    const bool altitude = position && std::isfinite(info.dAltitude) && info.dAltitude != 0;
+    std::string line = Head("TPV", info, facts) + ",\"mode\":" + (!position ? "1" : altitude ? "3" : "2");
+    if (!position) return line + "}";
+    line += ",\"lat\":" + ShortestDouble(info.dLatitude) + ",\"lon\":" + ShortestDouble(info.dLongitude);
+    if (altitude) {
+        const std::string alt = ShortestDouble(info.dAltitude);
+        line += ",\"altMSL\":" + alt + ",\"alt\":" + alt;
+    }
+    // A course of 0 is the module's "none" too: it is due north only while
+    // moving, once the receiver has sent another course.
+    const bool moving = std::isfinite(info.dSpeed) && info.dSpeed != 0;
+    if (std::isfinite(info.dCourse) && (info.dCourse != 0 || (moving && facts.trackSeen)))
+        line += ",\"track\":" + ShortestDouble(info.dCourse);
+    if (std::isfinite(info.dSpeed) && facts.speedSeen) line += ",\"speed\":" + ShortestDouble(info.dSpeed / 3.6);
+    return line + "}";
+}
+
+std::string SkyReport(const tagGPSNAVIINFO& info, const ReportFacts& facts) {
+    if (!facts.satellitesSeen || info.nSatellites < 0 || info.nSatellites == kFewSatellites) return std::string();
+    return Head("SKY", info, facts) + ",\"uSat\":" + std::to_string(info.nSatellites) + "}";
+}
+
+std::string VersionReport(const std::string& release) {
+    return "{\"class\":\"VERSION\",\"release\":" + JsonString(release) + ",\"rev\":" + JsonString(release) +
+           ",\"proto_major\":" + std::to_string(kProtoMajor) + ",\"proto_minor\":" + std::to_string(kProtoMinor) + "}";
+}
+
+std::string DevicesReport(const std::string& device, const std::string& activated, int bps) {
+    std::string one = "{\"class\":\"DEVICE\",\"path\":" + JsonString(device) + ",\"driver\":\"vpihost\"";
+    if (!activated.empty()) one += ",\"activated\":" + JsonString(activated) + ",\"flags\":1";
+    if (bps > 0) one += ",\"bps\":" + std::to_string(bps);
+    return "{\"class\":\"DEVICES\",\"devices\":[" + one + "}]}";
+}
+
+std::string WatchReport(bool enable, bool json) {
+    return std::string("{\"class\":\"WATCH\",\"enable\":") + (enable ? "true" : "false") +
+           ",\"json\":" + (json ? "true" : "false") +
+           ",\"nmea\":false,\"raw\":0,\"scaled\":false,\"timing\":false,\"split24\":false,\"pps\":false}";
+}
+
+std::string PollReport(const std::string& isoNow, const std::string& tpv, const std::string& sky) {
+    return "{\"class\":\"POLL\",\"time\":" + JsonString(isoNow) + ",\"active\":" + (tpv.empty() ? "0" : "1") +
+           ",\"tpv\":[" + tpv + "],\"sky\":[" + sky + "]}";
+}
+
+std::string ErrorReport(const std::string& message) {
+    return "{\"class\":\"ERROR\",\"message\":" + JsonString(message) + "}";
+}
+
+std::vector<std::string> EpochReports::Add(const tagGPSNAVIINFO& info, double now) {
+    std::vector<std::string> out;
+    const bool sameEpoch = m_any && SameTime(info, m_last);
+    if (!sameEpoch) {
+        if (m_open) {
+            out = Report();
+            // The gaps inside the epoch just ended tell how long the next
+            // may pause before it is complete.
+            m_quiet = std::clamp(1.5 * m_widestGap + 0.02, kMinQuiet, kMaxQuiet);
+        }
+        m_widestGap = 0;
+        m_reported = false;
+    } else {
+        m_widestGap = std::max(m_widestGap, now - m_lastAt);
+        // Reported too early: wait longer from now on.
+        if (!m_open) m_quiet = std::clamp(1.5 * m_widestGap + 0.02, m_quiet, kMaxQuiet);
+    }
+    memcpy(&m_last, &info, sizeof m_last);
+    m_lastAt = now;
+    m_open = m_any = true;
+    Learn(info);
+    return out;
+}
+
+std::vector<std::string> EpochReports::Expire(double now) {
+    if (!m_open || now < Deadline()) return {};
+    return Report();
+}
+
+std::vector<std::string> EpochReports::Finish() { return m_open ? Report() : std::vector<std::string>(); }
+
+double EpochReports::Deadline() const { return m_open ? m_lastAt + m_quiet : 0; }
+
+std::vector<std::string> EpochReports::Report() {
+    m_open = false;
+    std::string tpv = TpvReport(m_last, m_facts);
+    std::string sky = SkyReport(m_last, m_facts);
+    std::vector<std::string> out;
+    if (!m_reported || tpv != m_lastTpv) out.push_back(tpv);
+    if (!sky.empty() && (!m_reported || sky != m_lastSky)) out.push_back(sky);
+    m_reported = true;
+    m_lastTpv = std::move(tpv);
+    if (!sky.empty()) m_lastSky = std::move(sky);
+    return out;
+}
+
+void EpochReports::Learn(const tagGPSNAVIINFO& info) {
+    if (info.dCourse != 0) m_facts.trackSeen = true;
+    if (info.dCourse != 0 || info.dSpeed != 0 || !DateText(info).empty()) m_facts.speedSeen = true;
+    if (info.nSatellites != 0) m_facts.satellitesSeen = true;
+}
+
+}  // namespace vpihost
