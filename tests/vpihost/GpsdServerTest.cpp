@@ -19,7 +19,7 @@ using namespace vpihost;
 
 namespace {
 
-tagGPSNAVIINFO Record(unsigned second, double lat) {
+tagGPSNAVIINFO Fix(unsigned second, double lat) {
     tagGPSNAVIINFO info;
     memset(&info, 0, sizeof info);
     info.dwSize = 80;
@@ -109,7 +109,7 @@ TEST_F(Serve, AnswersEachCommandAndStreamsReportsWhileWatching) {
     Connection c(m_server.Port());
     ASSERT_TRUE(c.connected);
     EXPECT_EQ(kVersion, c.Line());
-    m_server.Hand(Record(10, 35.5));  // not watching yet: nothing comes
+    m_server.Hand(Fix(10, 35.5));  // not watching yet: nothing comes
     struct Exchange {
         std::string say;
         std::vector<std::string> answers;
@@ -130,7 +130,7 @@ TEST_F(Serve, AnswersEachCommandAndStreamsReportsWhileWatching) {
         c.Say(e.say);
         for (const std::string& answer : e.answers) EXPECT_EQ(answer, Normal(c.Line())) << e.say;
     }
-    m_server.Hand(Record(11, 35.5));  // ends second 10; 11 after a pause
+    m_server.Hand(Fix(11, 35.5));  // ends second 10; 11 after a pause
     EXPECT_EQ(Normal(Tpv(10, 35.5)), Normal(c.Line()));
     EXPECT_EQ("{\"class\":\"SKY\",\"device\":\"/dev/ttyUSB0\",\"time\":\"T\",\"uSat\":7}", Normal(c.Line()));
     EXPECT_EQ(Tpv(11, 35.5), c.Line());
@@ -141,8 +141,8 @@ TEST_F(Serve, AnswersEachCommandAndStreamsReportsWhileWatching) {
               Normal(c.Line()));
     c.Say("?WATCH={\"enable\":false}\n");
     EXPECT_EQ("{\"class\":\"WATCH\",\"enable\":false,\"json\":true" + kWatchTail, c.Line());
-    m_server.Hand(Record(12, 35.5));
-    m_server.Hand(Record(13, 35.5));
+    m_server.Hand(Fix(12, 35.5));
+    m_server.Hand(Fix(13, 35.5));
     c.Say("?VERSION;\n");
     EXPECT_EQ(kVersion, c.Line()) << "no reports once the watch is off";
     // Noise, line after line: dropped.
@@ -161,7 +161,7 @@ TEST_F(Serve, AHundredClientsEachGetEverySecond) {
     }
     for (auto& c : clients)
         for (int k = 0; k < 3; ++k) c->Line();  // VERSION, DEVICES, WATCH
-    for (int second = 0; second < 5; ++second) m_server.Hand(Record(second, 35.5));
+    for (int second = 0; second < 5; ++second) m_server.Hand(Fix(second, 35.5));
     m_server.Stop();
     for (auto& c : clients) {
         std::string tpvs;
@@ -184,7 +184,7 @@ TEST_F(Serve, AClientThatNeverReadsIsDroppedAndOneThatLeavesHurtsNoOne) {
     });
     constexpr int kSeconds = 5000;  // about 1.5 MB of reports, far past the queue and the sockets' buffers
     for (int second = 0; second < kSeconds; ++second) {
-        m_server.Hand(Record(second, 35.5));
+        m_server.Hand(Fix(second, 35.5));
         if (second == kSeconds / 10) {
             // Gone with unread reports: a reset in the middle of the server's writes.
             linger abort{1, 0};

@@ -1,10 +1,13 @@
 #include "cli/Console.h"
 
 #include "cli/ProgressLine.h"
+#include "run/EventLoop.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -14,7 +17,67 @@
 namespace vpihost {
 
 namespace {
+
 bool g_quiet = false;
+
+// The records' queue holds some minutes of text lines, or a few seconds of
+// a fast replay's JSON, beyond the pipe's own buffer.
+constexpr size_t kRecordQueue = 256 * 1024;
+constexpr size_t kMessageQueue = 64 * 1024;
+
+void SayLeftOut(OutputStream& stream, const char* name, bool atEnd) {
+    if (const long n = stream.TakeLeftOut(atEnd))
+        ErrorLine(std::to_string(n) + (n == 1 ? " line" : " lines") + " of " + name +
+                  (n == 1 ? " was" : " were") + " left out while nobody read it");
+}
+
+// Watched for writing only while the stream has bytes waiting.
+class StreamChannel {
+public:
+    StreamChannel(EventLoop& loop, OutputStream& stream, const char* name)
+        : m_loop(loop), m_stream(stream), m_name(name) {}
+    void AfterTurn() {
+        const bool wanted = m_stream.Fd() >= 0 && m_stream.Pending();
+        if (wanted && m_id < 0) {
+            m_id = m_loop.Watch(m_stream.Fd(), EventLoop::kOut, [this](unsigned) { m_stream.Flush(); });
+        } else if (!wanted && m_id >= 0) {
+            m_loop.Forget(m_id);
+            m_id = -1;
+        }
+        SayLeftOut(m_stream, m_name, false);
+    }
+
+private:
+    EventLoop& m_loop;
+    OutputStream& m_stream;
+    const char* m_name;
+    int m_id = -1;
+};
+
+}  // namespace
+
+OutputStream& RecordStream() {
+    static OutputStream stream(1, stdout, kRecordQueue);
+    return stream;
+}
+
+OutputStream& MessageStream() {
+    static OutputStream stream(2, stderr, kMessageQueue);
+    return stream;
+}
+
+void WatchConsole(EventLoop& loop) {
+    for (auto [stream, name] : {std::pair{&RecordStream(), "stdout"}, std::pair{&MessageStream(), "stderr"}}) {
+        auto channel = std::make_shared<StreamChannel>(loop, *stream, name);
+        loop.AfterEachTurn([channel] { channel->AfterTurn(); });
+    }
+}
+
+void FinishConsole(std::chrono::steady_clock::time_point until) {
+    RecordStream().Drain(until);
+    SayLeftOut(RecordStream(), "stdout", true);
+    MessageStream().Drain(until);
+    SayLeftOut(MessageStream(), "stderr", true);
 }
 
 void SetQuiet(bool quiet) { g_quiet = quiet; }
@@ -26,8 +89,7 @@ void Status(const std::string& line) {
 
 void ErrorLine(const std::string& line) {
     const auto held = ClearProgressLine();
-    fprintf(stderr, "vpihost: %s\n", line.c_str());
-    fflush(stderr);
+    MessageStream().Put("vpihost: " + line + "\n");
 }
 
 std::string Cp932ToUtf8(const std::string& text) {

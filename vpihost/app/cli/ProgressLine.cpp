@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/Console.h"
+
 #ifdef _WIN32
 #include <io.h>
 #define isatty _isatty
@@ -36,16 +38,14 @@ void ProgressLine::Update(const std::string& text) {
     std::string line = "\r" + text;
     if (text.size() < m_width) line += std::string(m_width - text.size(), ' ');
     m_width = text.size();
-    fputs(line.c_str(), stderr);
-    fflush(stderr);
+    MessageStream().Put(line);
     m_drawn = true;
 }
 
 void ProgressLine::Clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_drawn) return;
-    fputs(("\r" + std::string(m_width, ' ') + "\r").c_str(), stderr);
-    fflush(stderr);
+    MessageStream().Put("\r" + std::string(m_width, ' ') + "\r");
     m_drawn = false;
     m_width = 0;
 }
@@ -55,11 +55,10 @@ void ProgressLine::Finish() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_enabled || m_last.empty()) return;
     if (m_terminal) {
-        if (m_drawn) fputs("\n", stderr);
+        if (m_drawn) MessageStream().Put("\n");
     } else {
-        fprintf(stderr, "%s\n", m_last.c_str());
+        MessageStream().Put(m_last + "\n");
     }
-    fflush(stderr);
     m_drawn = false;
     m_last.clear();
 }

@@ -18,6 +18,7 @@
 #endif
 #include "module/IniProfile.h"
 #include "module/ModuleMarker.h"
+#include "run/EventLoop.h"
 #include "run/Session.h"
 #include "cli/Options.h"
 #include "output/TrackFiles.h"
@@ -112,6 +113,8 @@ int Run(const Options& o) {
     if (found != kExitOk) return found;
     IniProfile profile;
     if (!OpenProfile(o, &profile)) return kExitUsage;
+    EventLoop loop;  // before what it watches, which goes first
+    WatchConsole(loop);
     DataSource source;
     if (!o.about) {
         if (!OutputsWritable(o)) return kExitRunFailed;
@@ -121,7 +124,8 @@ int Run(const Options& o) {
             return kExitSource;
         }
     }
-    RecordListener* listener = nullptr;
+    source.Attach(loop);
+    RecordConsumer* consumer = nullptr;
 #ifndef _WIN32
     std::unique_ptr<GpsdServer> server;  // stops after the module, with the last second's reports
     if (o.serve && !o.about) {
@@ -135,7 +139,7 @@ int Run(const Options& o) {
         const bool v6 = o.serveHost.find(':') != std::string::npos;
         Status("serving the GPS tools' JSON protocol on " + (v6 ? "[" + o.serveHost + "]" : o.serveHost) + ":" +
                std::to_string(server->Port()));
-        listener = server.get();
+        consumer = server.get();
     }
 #endif
     InstallStopSignal();
@@ -146,7 +150,7 @@ int Run(const Options& o) {
         if (!server->WaitForWatcher(&StopRequested)) return kExitOk;
     }
 #endif
-    return RunModule(o, modulePath, profile, source, listener);
+    return RunModule(o, modulePath, profile, source, loop, consumer);
 }
 
 }  // namespace
@@ -170,5 +174,8 @@ int main(int argc, char** argv) {
         fputs("vpihost " VPIHOST_VERSION "\n", stdout);
         return vpihost::kExitOk;
     }
-    return vpihost::Run(options);
+    const int exitCode = vpihost::Run(options);
+    // An output nobody reads keeps the end waiting this long at most.
+    vpihost::FinishConsole(std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
+    return exitCode;
 }

@@ -8,8 +8,8 @@ namespace {
 const char* OnOff(int value) { return value ? "on" : "off"; }
 }  // namespace
 
-HostApp::HostApp(int version, bool localTime, IniProfile* profile, RecordPrinter* printer)
-    : m_version(version), m_localTime(localTime), m_profile(profile), m_printer(printer) {}
+HostApp::HostApp(int version, bool localTime, IniProfile* profile, RecordQueue* records)
+    : m_version(version), m_localTime(localTime), m_profile(profile), m_records(records) {}
 
 unsigned int HostApp::AddHook(unsigned int nKind, tagHOOKENTRY* pEntry) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -62,9 +62,11 @@ void HostApp::StartGpsNavi(int bCentering, int b3DView, int bRecord, int) {
     m_running = true;
 }
 
+// On the module's receiver thread: a copy into the queue, never a wait
+// for what the loop does with it. The module overwrites its record after
+// the call.
 void HostApp::SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) {
-    if (pInfo) m_printer->Print(*pInfo);
-    if (m_afterRecord) m_afterRecord();
+    if (pInfo) m_records->Push(*pInfo);
 }
 
 void HostApp::ReleaseGpsNavi() {

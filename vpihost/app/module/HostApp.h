@@ -1,16 +1,16 @@
 // vpihost's side of the PluginIf library: the application the plug-in
-// talks to. Profile calls go to the INI profile, every fix goes to the
-// printer, registrations and navigation calls are kept for the run.
+// talks to. Profile calls go to the INI profile, every fix goes into the
+// record queue (and nothing more happens on the module's receiver thread),
+// registrations and navigation calls are kept for the run.
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "output/RecordPrinter.h"
 #include "module/IniProfile.h"
+#include "run/RecordQueue.h"
 #include "vpi_host.h"
 
 namespace vpihost {
@@ -27,7 +27,7 @@ public:
         VPI_CALLBACK callback;
     };
 
-    HostApp(int version, bool localTime, IniProfile* profile, RecordPrinter* printer);
+    HostApp(int version, bool localTime, IniProfile* profile, RecordQueue* records);
 
     int GetVersion() override { return m_version; }
     unsigned int AddHook(unsigned int nKind, tagHOOKENTRY* pEntry) override;
@@ -49,8 +49,6 @@ public:
     int NavigationStarts() const { return m_starts.load(); }
     // A profile write failed during the run (said once, when it first did).
     bool ProfileFailed() const { return m_profile->WriteFailed(); }
-    // Called after each record is printed, on the thread that sent it.
-    void SetAfterRecord(std::function<void()> afterRecord) { m_afterRecord = std::move(afterRecord); }
 
     static constexpr unsigned int kView = 1;
 
@@ -58,13 +56,12 @@ private:
     int m_version;
     bool m_localTime;
     IniProfile* m_profile;
-    RecordPrinter* m_printer;
+    RecordQueue* m_records;
     std::mutex m_mutex;
     std::vector<Menu> m_menus;
     std::vector<Hook> m_hooks;
     std::atomic<bool> m_running{false};
     std::atomic<int> m_starts{0};
-    std::function<void()> m_afterRecord;
 };
 
 }  // namespace vpihost

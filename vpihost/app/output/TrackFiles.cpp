@@ -49,9 +49,9 @@ bool OutputsWritable(const Options& o) {
            (o.logPath.empty() || LogWritable(o.logPath));
 }
 
-void TrackFiles::Write(const Track& track) {
-    if (!m_o.gpx.empty()) WriteOne(m_o.gpx, GpxDocument(track, !m_o.localTime), &m_gpxFailed);
-    if (!m_o.svg.empty()) WriteOne(m_o.svg, SvgDocument(track), &m_svgFailed);
+void TrackFiles::Write() {
+    if (!m_gpx.empty()) WriteOne(m_gpx, GpxDocument(m_track, m_timesAreUtc), &m_gpxFailed);
+    if (!m_svg.empty()) WriteOne(m_svg, SvgDocument(m_track), &m_svgFailed);
 }
 
 void TrackFiles::WriteOne(const std::string& path, const std::string& text, bool* failed) {

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "output/RecordListener.h"
+#include "output/RecordConsumer.h"
 
 namespace vpihost {
 
-class GpsdServer : public RecordListener {
+class GpsdServer : public RecordConsumer {
 public:
     struct Setup {
         std::string release;      // for VERSION
@@ -31,7 +31,8 @@ public:
     // The port it listens on (the one chosen for port 0).
     int Port() const;
 
-    void Hand(const tagGPSNAVIINFO& info) override;
+    void Hand(const tagGPSNAVIINFO& info);
+    void Take(const Record& record) override { Hand(record.stamped); }
 
     // Once a client has asked for reports with ?WATCH, or stop() is true.
     bool WaitForWatcher(bool (*stop)());

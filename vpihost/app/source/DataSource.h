@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "module/IniProfile.h"
+#include "run/EventLoop.h"
 #include "cli/Options.h"
 
 namespace vpihost {
@@ -48,9 +49,8 @@ public:
     // After DeviceGone, or while absent: true once the device can be opened
     // again; it is watched from then on.
     bool DeviceBack();
-    // Sleeps until something may have happened (Wakeup.h, a change at the
-    // device or its folder) or until `until`.
-    void Wait(std::chrono::steady_clock::time_point until);
+    // Lets the loop watch the device and its folder from now on.
+    void Attach(EventLoop& loop);
     // One short progress text for a replay; empty for other sources.
     std::string Progress() const;
     // What stands behind the ports, for the status line.

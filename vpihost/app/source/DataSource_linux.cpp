@@ -154,8 +154,21 @@ struct DataSource::Impl {
     int folderWatch = -1;
     bool folderChanged = false;
     ReadTap log;
+    // The loop that watches the descriptors, once attached.
+    EventLoop* loop = nullptr;
+    int watchChannel = -1, folderChannel = -1;
+    // Without folder events (the system's limit reached) the path is
+    // looked at every second.
+    Clock::time_point nextLook = kNever;
+    FunctionTimer lookTimer{[this] { return nextLook; }, [this](Clock::time_point now) {
+                                folderChanged = true;
+                                nextLook = now + std::chrono::seconds(1);
+                            }};
 
     ~Impl() {
+        if (loop) loop->RemoveTimer(&lookTimer);
+        Forget(&watchChannel);
+        Forget(&folderChannel);
         // Writers first: they use the pseudo-terminal.
         replay.reset();
         simulator.reset();
@@ -179,16 +192,43 @@ struct DataSource::Impl {
             if (fd >= 0) close(fd);
             return false;
         }
-        if (watchFd >= 0) close(watchFd);
+        Unwatch();
         watchFd = fd;
         watchDevice = st.st_rdev;
         hungUp = false;
+        WatchDevice();
         return true;
     }
 
     void Unwatch() {
+        Forget(&watchChannel);
         if (watchFd >= 0) close(watchFd);
         watchFd = -1;
+    }
+
+    void Forget(int* channel) {
+        if (*channel >= 0 && loop) loop->Forget(*channel);
+        *channel = -1;
+    }
+
+    // A hang-up or an error of the descriptor kept open; it is reported
+    // again and again until closed, so the channel goes at once.
+    void WatchDevice() {
+        if (!loop || watchFd < 0) return;
+        watchChannel = loop->Watch(watchFd, 0, [this](unsigned events) {
+            if (!(events & EventLoop::kHangUp)) return;
+            hungUp = true;
+            Forget(&watchChannel);
+        });
+    }
+
+    void Attach(EventLoop& l) {
+        loop = &l;
+        WatchDevice();
+        if (folderEvents >= 0)
+            folderChannel = loop->Watch(folderEvents, EventLoop::kIn, [this](unsigned) { TakeFolderEvents(); });
+        if (!options.device.empty() && folderEvents < 0) nextLook = Clock::now() + std::chrono::seconds(1);
+        loop->AddTimer(&lookTimer);
     }
 
     // Watches the nearest folder on the device's path that exists; again
@@ -326,27 +366,7 @@ bool DataSource::DeviceBack() {
     return true;
 }
 
-void DataSource::Wait(std::chrono::steady_clock::time_point until) {
-    using namespace std::chrono;
-    // Without folder events (the system's limit reached) the path is
-    // looked at every second.
-    const bool lookAnyway = !m->options.device.empty() && m->folderEvents < 0;
-    if (lookAnyway) until = std::min(until, steady_clock::now() + seconds(1));
-    timespec timeout{};
-    if (until != steady_clock::time_point::max()) {
-        const auto left = std::max(steady_clock::duration::zero(), until - steady_clock::now());
-        const auto whole = duration_cast<seconds>(left);
-        timeout.tv_sec = static_cast<time_t>(whole.count());
-        timeout.tv_nsec = static_cast<long>(duration_cast<nanoseconds>(left - whole).count());
-    }
-    pollfd fds[] = {{WakeFd(), POLLIN, 0}, {m->watchFd, 0, 0}, {m->folderEvents, POLLIN, 0}};
-    const bool forEver = until == steady_clock::time_point::max();
-    if (ppoll(fds, 3, forEver ? nullptr : &timeout, nullptr) < 0) return;
-    if (fds[0].revents & POLLIN) DrainWakeup();
-    if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) m->hungUp = true;
-    if (fds[2].revents & POLLIN) m->TakeFolderEvents();
-    if (lookAnyway) m->folderChanged = true;
-}
+void DataSource::Attach(EventLoop& loop) { m->Attach(loop); }
 
 std::string DataSource::Progress() const { return m->replay ? m->replay->Progress() : std::string(); }
 

@@ -100,15 +100,7 @@ std::string DataSource::DeviceAbsent() const { return std::string(); }
 std::string DataSource::DeviceGone() { return std::string(); }
 bool DataSource::DeviceBack() { return false; }
 
-void DataSource::Wait(std::chrono::steady_clock::time_point until) {
-    using namespace std::chrono;
-    DWORD timeout = INFINITE;
-    if (until != steady_clock::time_point::max()) {
-        const auto left = ceil<milliseconds>(std::max(steady_clock::duration::zero(), until - steady_clock::now()));
-        timeout = static_cast<DWORD>(std::min<long long>(left.count(), INFINITE - 1));
-    }
-    WaitForSingleObject(WakeEvent(), timeout);
-}
+void DataSource::Attach(EventLoop&) {}
 std::string DataSource::Progress() const { return std::string(); }
 std::string DataSource::Description() const { return m->description; }
 int DataSource::LineSpeed() const { return 0; }

@@ -1,0 +1,31 @@
+// A record as the loop hands it to each of its consumers (the printer, the
+// track, the server, the hints), in the order the module sent them.
+#pragma once
+
+#include <chrono>
+
+#include "GpsNaviInfo.h"
+
+namespace vpihost {
+
+struct Record {
+    tagGPSNAVIINFO info;     // as the module sent it
+    tagGPSNAVIINFO stamped;  // its date only where it is its second's (DateStamp): for the track and the TPVs
+    long number;             // from 0
+    std::chrono::steady_clock::time_point at;  // when the module handed it over
+};
+
+class RecordConsumer {
+public:
+    virtual ~RecordConsumer() = default;
+    virtual void Take(const Record& record) = 0;
+    // No record follows: what is held back for the last second goes out.
+    virtual void Finish() {}
+};
+
+// Seconds of the steady clock, as the reports count time.
+inline double SteadySeconds(std::chrono::steady_clock::time_point at) {
+    return std::chrono::duration<double>(at.time_since_epoch()).count();
+}
+
+}  // namespace vpihost

@@ -1,0 +1,48 @@
+// The records on their way from the module's receiver thread to the loop:
+// a ring of preallocated slots behind a lock held only to copy one record
+// in or out, so that the host callback never waits for a consumer and
+// never allocates. The loop is woken when the ring stops being empty.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+#include "GpsNaviInfo.h"
+
+namespace vpihost {
+
+struct QueuedRecord {
+    tagGPSNAVIINFO info;
+    std::chrono::steady_clock::time_point at;  // when the module handed it over
+};
+
+class RecordQueue {
+public:
+    explicit RecordQueue(size_t capacity = kCapacity);
+
+    // The receiver thread. A record that finds the ring full is counted as
+    // lost (Lost), never waited for.
+    void Push(const tagGPSNAVIINFO& info);
+    // The loop: the oldest record, false when there is none.
+    bool Pop(QueuedRecord* record);
+
+    size_t Size() const { return m_size.load(); }
+    // Records lost to a full ring so far.
+    long Lost() const { return m_lost.load(); }
+
+    // About a minute of the densest replay's records; a replay is held back
+    // long before (kHighWater).
+    static constexpr size_t kCapacity = 16384;
+    static constexpr size_t kHighWater = kCapacity / 4;
+
+private:
+    std::mutex m_mutex;
+    std::vector<QueuedRecord> m_slots;
+    size_t m_head = 0;  // the oldest record
+    std::atomic<size_t> m_size{0};
+    std::atomic<long> m_lost{0};
+};
+
+}  // namespace vpihost
