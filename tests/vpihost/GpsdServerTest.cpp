@@ -1,6 +1,8 @@
 // vpihost's server of the GPS tools' protocol, in this process on a port of
 // the loopback address the system chooses: the conversation, 100 clients,
 // a client that never reads, one that leaves in the middle, a taken port.
+// One thread: the test turns the server's loop while it waits for a line,
+// so that nothing depends on two threads keeping pace.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,8 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <regex>
-#include <thread>
-
+#include "run/EventLoop.h"
 #include "serve/GpsdServer.h"
 
 using namespace vpihost;
@@ -38,7 +39,7 @@ tagGPSNAVIINFO Fix(unsigned second, double lat) {
 
 class Connection {
 public:
-    explicit Connection(int port, int receiveBuffer = 0) {
+    Connection(EventLoop& loop, int port, int receiveBuffer = 0) : m_loop(loop) {
         fd = socket(AF_INET, SOCK_STREAM, 0);
         if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         sockaddr_in to{};
@@ -53,8 +54,10 @@ public:
     void Say(const std::string& text) {
         ASSERT_EQ(static_cast<ssize_t>(text.size()), write(fd, text.data(), text.size()));
     }
-    // The next line without its CR LF; "EOF" once the server closed, "TIMEOUT" after 10 s.
+    // The next line without its CR LF, turning the server's loop meanwhile;
+    // "EOF" once the server closed, "TIMEOUT" after 10 s.
     std::string Line() {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         for (;;) {
             const size_t end = buffer.find("\r\n");
             if (end != std::string::npos) {
@@ -62,17 +65,34 @@ public:
                 buffer.erase(0, end + 2);
                 return line;
             }
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 10000) != 1) return "TIMEOUT";
-            char chunk[65536];
-            const ssize_t n = read(fd, chunk, sizeof chunk);
-            if (n <= 0) return "EOF";
-            buffer.append(chunk, static_cast<size_t>(n));
+            if (!ReadSome(until)) return eof ? "EOF" : "TIMEOUT";
         }
+    }
+    // What has come, after one turn of the loop; false at the end or after `until`.
+    bool ReadSome(std::chrono::steady_clock::time_point until) {
+        while (!eof) {
+            m_loop.Turn(std::chrono::steady_clock::now());
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 5) == 1) {
+                char chunk[65536];
+                const ssize_t n = read(fd, chunk, sizeof chunk);
+                if (n > 0) {
+                    buffer.append(chunk, static_cast<size_t>(n));
+                    return true;
+                }
+                eof = true;
+            }
+            if (std::chrono::steady_clock::now() > until) return false;
+        }
+        return false;
     }
     int fd = -1;
     bool connected = false;
+    bool eof = false;
     std::string buffer;
+
+private:
+    EventLoop& m_loop;
 };
 
 std::string Normal(const std::string& line) {
@@ -100,13 +120,14 @@ protected:
                ".000Z\",\"mode\":3,\"lat\":" + std::to_string(lat).substr(0, 4) +
                ",\"lon\":139.5,\"altMSL\":40,\"alt\":40,\"track\":90,\"speed\":10}";
     }
-    GpsdServer m_server{GpsdServer::Setup{"vpihost 9", "/dev/ttyUSB0", true}};
+    EventLoop m_loop;
+    GpsdServer m_server{GpsdServer::Setup{"vpihost 9", "/dev/ttyUSB0", true}, m_loop};
 };
 
 }  // namespace
 
 TEST_F(Serve, AnswersEachCommandAndStreamsReportsWhileWatching) {
-    Connection c(m_server.Port());
+    Connection c(m_loop, m_server.Port());
     ASSERT_TRUE(c.connected);
     EXPECT_EQ(kVersion, c.Line());
     m_server.Hand(Fix(10, 35.5));  // not watching yet: nothing comes
@@ -155,7 +176,7 @@ TEST_F(Serve, AnswersEachCommandAndStreamsReportsWhileWatching) {
 TEST_F(Serve, AHundredClientsEachGetEverySecond) {
     std::vector<std::unique_ptr<Connection>> clients;
     for (int i = 0; i < 100; ++i) {
-        clients.push_back(std::make_unique<Connection>(m_server.Port()));
+        clients.push_back(std::make_unique<Connection>(m_loop, m_server.Port()));
         ASSERT_TRUE(clients.back()->connected) << i;
         clients.back()->Say("?WATCH={\"enable\":true}\n");
     }
@@ -173,18 +194,26 @@ TEST_F(Serve, AHundredClientsEachGetEverySecond) {
     }
 }
 
+// A client that stops reading, one that resets its connection in the
+// middle of the server's writes, and one that reads after every turn.
 TEST_F(Serve, AClientThatNeverReadsIsDroppedAndOneThatLeavesHurtsNoOne) {
-    Connection stalled(m_server.Port(), 4096), leaver(m_server.Port(), 4096), reader(m_server.Port());
-    for (Connection* c : {&stalled, &leaver, &reader}) c->Say("?WATCH={\"enable\":true}\n");
-    size_t read = 0;
+    Connection stalled(m_loop, m_server.Port(), 4096), leaver(m_loop, m_server.Port(), 4096),
+        reader(m_loop, m_server.Port());
+    for (Connection* c : {&stalled, &leaver, &reader}) {
+        c->Say("?WATCH={\"enable\":true}\n");
+        for (int k = 0; k < 3; ++k) c->Line();  // VERSION, DEVICES, WATCH
+    }
     int tpvs = 0;
-    std::thread reading([&] {
-        for (std::string line = reader.Line(); line != "EOF" && line != "TIMEOUT"; line = reader.Line())
-            tpvs += line.find("\"TPV\"") != std::string::npos;
-    });
+    bool held = false;
+    auto readAll = [&] {
+        reader.ReadSome(std::chrono::steady_clock::now());
+        for (size_t end; (end = reader.buffer.find("\r\n")) != std::string::npos; reader.buffer.erase(0, end + 2))
+            tpvs += reader.buffer.compare(0, 14, "{\"class\":\"TPV\"") == 0;
+    };
     constexpr int kSeconds = 5000;  // about 1.5 MB of reports, far past the queue and the sockets' buffers
     for (int second = 0; second < kSeconds; ++second) {
         m_server.Hand(Fix(second, 35.5));
+        held |= m_server.HeldUntil() != std::chrono::steady_clock::time_point::min();
         if (second == kSeconds / 10) {
             // Gone with unread reports: a reset in the middle of the server's writes.
             linger abort{1, 0};
@@ -192,20 +221,24 @@ TEST_F(Serve, AClientThatNeverReadsIsDroppedAndOneThatLeavesHurtsNoOne) {
             close(leaver.fd);
             leaver.fd = -1;
         }
-        if (second % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        readAll();
     }
-    // Closed while the server runs on: dropped with its queue full.
+    // Dropped with its queue full while the server ran on.
+    size_t read = 0;
     std::string line;
     while ((line = stalled.Line()) != "EOF" && line != "TIMEOUT") read += line.size() + 2;
     EXPECT_EQ("EOF", line);
     EXPECT_LT(read, 4 * GpsdServer::kMaxQueued);
     m_server.Stop();
-    reading.join();
+    while (!reader.eof && reader.ReadSome(std::chrono::steady_clock::now() + std::chrono::seconds(10))) readAll();
+    readAll();
     EXPECT_EQ(kSeconds, tpvs) << "the reading client got every second";
+    EXPECT_TRUE(held) << "a client behind holds a fast replay until it stalls";
+    EXPECT_EQ(std::chrono::steady_clock::time_point::min(), m_server.HeldUntil()) << "no client is behind";
 }
 
 TEST_F(Serve, ATakenPortIsNamedWithWhoHasIt) {
-    GpsdServer second(GpsdServer::Setup{"vpihost 9", "/dev/ttyUSB0", true});
+    GpsdServer second(GpsdServer::Setup{"vpihost 9", "/dev/ttyUSB0", true}, m_loop);
     std::string error, comm;
     EXPECT_FALSE(second.Start("127.0.0.1", m_server.Port(), &error));
     std::getline(std::ifstream("/proc/self/comm"), comm);

@@ -88,7 +88,10 @@ bool LineWriter::Write(const char* data, size_t size) {
     const size_t chunk = m_baud ? (m_baud / 1000 > 0 ? static_cast<size_t>(m_baud / 1000) : 1) : 4096;
     size_t i = 0;
     while (i < size) {
-        if (IsSentenceStart(data, size, i) && !WaitUntilTaken()) return false;
+        if (IsSentenceStart(data, size, i)) {
+            if (!WaitUntilTaken()) return false;
+            if (holdBack) holdBack();
+        }
         // Up to the next sentence start, at most one chunk.
         size_t end = i + 1;
         while (end < size && end - i < chunk && !IsSentenceStart(data, size, end)) ++end;

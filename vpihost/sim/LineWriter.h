@@ -38,6 +38,9 @@ public:
 
     double stallSeconds = 5.0;
     WaitTaken waitTaken;
+    // Called before each sentence start once the reader has taken all
+    // before it; may wait while the reader's consumers are behind.
+    std::function<void()> holdBack;
 
 private:
     bool Stopped() const { return m_stop && m_stop->load(); }

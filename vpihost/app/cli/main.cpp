@@ -129,8 +129,8 @@ int Run(const Options& o) {
 #ifndef _WIN32
     std::unique_ptr<GpsdServer> server;  // stops after the module, with the last second's reports
     if (o.serve && !o.about) {
-        server =
-            std::make_unique<GpsdServer>(GpsdServer::Setup{"vpihost " VPIHOST_VERSION, ReportDevice(o), !o.localTime});
+        server = std::make_unique<GpsdServer>(
+            GpsdServer::Setup{"vpihost " VPIHOST_VERSION, ReportDevice(o), !o.localTime}, loop);
         std::string error;
         if (!server->Start(o.serveHost, o.servePort, &error)) {
             ErrorLine(error);
@@ -147,7 +147,8 @@ int Run(const Options& o) {
     // A replay is over in a moment: it starts once a client is there to see it.
     if (server && !o.replay.empty()) {
         Status("the replay starts once a client watches (cgps, gpspipe -w ...)");
-        if (!server->WaitForWatcher(&StopRequested)) return kExitOk;
+        while (!server->Watched() && !StopRequested()) loop.Turn();
+        if (!server->Watched()) return kExitOk;
     }
 #endif
     return RunModule(o, modulePath, profile, source, loop, consumer);

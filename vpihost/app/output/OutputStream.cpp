@@ -134,9 +134,9 @@ long OutputStream::TakeLeftOut(bool atEnd) {
     return n;
 }
 
-bool OutputStream::HoldsBack(Clock::time_point now) const {
+OutputStream::Clock::time_point OutputStream::HeldUntil() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_queue.size() - m_sent > kHighWater && now - m_lastProgress < kStall;
+    return m_queue.size() - m_sent > kHighWater ? m_lastProgress + kStall : Clock::time_point::min();
 }
 
 }  // namespace vpihost

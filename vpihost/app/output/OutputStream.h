@@ -51,10 +51,11 @@ public:
     // Lines left out since the last call, once the queue has emptied (the
     // stream writes again); with atEnd, whatever was left out.
     long TakeLeftOut(bool atEnd = false);
-    // Over its high-water mark and still taking bytes (took some within
-    // kStall): a fast replay waits for it. A stream that took nothing for
-    // that long is stalled and holds nothing back.
-    bool HoldsBack(Clock::time_point now) const;
+    // Over its high-water mark and still taking bytes: a fast replay waits
+    // for it until kStall after it last took some (Clock::time_point::min()
+    // when under the mark). A stream that took nothing for that long is
+    // stalled and holds nothing back.
+    Clock::time_point HeldUntil() const;
 
     static constexpr size_t kHighWater = 64 * 1024;
     static constexpr auto kStall = std::chrono::seconds(1);

@@ -21,6 +21,12 @@ public:
     virtual void Take(const Record& record) = 0;
     // No record follows: what is held back for the last second goes out.
     virtual void Finish() {}
+    // While it is behind but still takes its output (a reader that reads
+    // slower than a fast replay writes), the time until which it asks the
+    // replay to wait; Clock::time_point::min() when it asks nothing.
+    virtual std::chrono::steady_clock::time_point HeldUntil() const {
+        return std::chrono::steady_clock::time_point::min();
+    }
 };
 
 // Seconds of the steady clock, as the reports count time.

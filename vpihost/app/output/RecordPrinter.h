@@ -14,6 +14,7 @@ namespace vpihost {
 
 class RecordPrinter : public RecordConsumer {
 public:
+    using Clock = std::chrono::steady_clock;
     enum class Format { kText, kJson, kTpv };
 
     // timesAreUtc: the module reports UTC (not --local-time). everyRecord:
@@ -27,6 +28,7 @@ public:
     void Take(const Record& record) override;
     // What is held back for the last second: its text line, its TPV.
     void Finish() override;
+    Clock::time_point HeldUntil() const override { return m_out.HeldUntil(); }
 
 private:
     bool OneLinePerSecond() const { return m_format == Format::kText && !m_everyRecord; }

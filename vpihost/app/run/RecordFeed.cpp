@@ -1,5 +1,6 @@
 #include "run/RecordFeed.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -28,6 +29,12 @@ void RecordFeed::Drain() {
         ErrorLine(std::to_string(lost - m_lostSaid) + " records were lost: they came faster than vpihost could take them");
         m_lostSaid = lost;
     }
+}
+
+std::chrono::steady_clock::time_point RecordFeed::HeldUntil() const {
+    auto until = std::chrono::steady_clock::time_point::min();
+    for (const RecordConsumer* consumer : m_consumers) until = std::max(until, consumer->HeldUntil());
+    return until;
 }
 
 void RecordFeed::Finish() {

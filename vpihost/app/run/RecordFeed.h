@@ -22,6 +22,9 @@ public:
     // The records are over: the consumers' Finish.
     void Finish();
 
+    // The latest time a consumer asks a fast replay to wait until.
+    std::chrono::steady_clock::time_point HeldUntil() const;
+
     long Count() const { return m_count; }
     // Records that carried a position (not 0/0).
     long PositionCount() const { return m_positions; }

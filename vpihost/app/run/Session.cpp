@@ -58,20 +58,28 @@ public:
           m_fileTimer([this] { return m_schedule.Deadline(); }, [this](Clock::time_point now) { WriteFiles(now); }),
           m_stopTimer([this] { return m_stopAt; }, [](Clock::time_point) {}),
           m_progressTimer([this] { return m_showProgress ? m_nextProgress : kNever; },
-                          [this](Clock::time_point now) { DrawProgress(now); }) {
+                          [this](Clock::time_point now) { DrawProgress(now); }),
+          // Once the grace has passed the turn after it lets the replay go on.
+          m_holdTimer([this] { return m_heldUntil > Clock::now() ? m_heldUntil : kNever; }, [](Clock::time_point) {}) {
         m_feed.Add(&m_printer);
         m_feed.Add(&m_files);
         m_feed.Add(&m_hints);
         if (consumer) m_feed.Add(consumer);
         for (Timer* timer : {static_cast<Timer*>(&m_hints), static_cast<Timer*>(&m_fileTimer),
-                             static_cast<Timer*>(&m_stopTimer), static_cast<Timer*>(&m_progressTimer)})
+                             static_cast<Timer*>(&m_stopTimer), static_cast<Timer*>(&m_progressTimer),
+                             static_cast<Timer*>(&m_holdTimer)})
             m_loop.AddTimer(timer);
-        m_afterTurn = m_loop.AfterEachTurn([this] { m_feed.Drain(); });
+        m_afterTurn = m_loop.AfterEachTurn([this] {
+            m_feed.Drain();
+            m_heldUntil = m_feed.HeldUntil();
+            m_holdBack.Set(m_heldUntil > Clock::now());
+        });
     }
     ~Session() {
         m_loop.StopAfterEachTurn(m_afterTurn);
         for (const Timer* timer : {static_cast<const Timer*>(&m_hints), static_cast<const Timer*>(&m_fileTimer),
-                                   static_cast<const Timer*>(&m_stopTimer), static_cast<const Timer*>(&m_progressTimer)})
+                                   static_cast<const Timer*>(&m_stopTimer), static_cast<const Timer*>(&m_progressTimer),
+                                   static_cast<const Timer*>(&m_holdTimer)})
             m_loop.RemoveTimer(timer);
     }
 
@@ -111,7 +119,10 @@ private:
     ProgressLine m_progress;
     Clock::time_point m_nextProgress = kNever;
     Clock::time_point m_stopAt = kNever;  // --duration, from the first link's start
-    FunctionTimer m_fileTimer, m_stopTimer, m_progressTimer;
+    // A fast replay waits while a consumer is behind.
+    HoldBack m_holdBack{[this] { return m_queue.Size() > RecordQueue::kHighWater; }};
+    Clock::time_point m_heldUntil = Clock::time_point::min();
+    FunctionTimer m_fileTimer, m_stopTimer, m_progressTimer, m_holdTimer;
     int m_afterTurn = 0;
     // Last: the module and its threads go before what they call.
     std::optional<LoadedPlugin> m_plugin;
@@ -179,7 +190,7 @@ int Session::StartLink() {
 // module stored its settings and as it is set.
 Ending Session::StartSource() {
     std::string error;
-    if (!m_source.Start(&error)) ErrorLine(error);
+    if (!m_source.Start(&m_holdBack, &error)) ErrorLine(error);
     m_line = {"COM" + std::to_string(StoredPort(m_profile)), StoredReceiverType(m_profile), m_source.LineSpeed()};
     Status("reading " + m_line.port + " from " + m_source.Description() +
            (m_line.baud > 0 ? " at " + std::to_string(m_line.baud) + " baud" : std::string()) + ", receiver type " +

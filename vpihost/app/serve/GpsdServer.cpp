@@ -4,12 +4,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -17,28 +14,18 @@
 #include <ctime>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <sstream>
-#include <thread>
 #include <vector>
 
-#include "serve/GpsdCommands.h"
-#include "serve/GpsdReports.h"
+#include "cli/Console.h"
 
 namespace vpihost {
 
 namespace {
 
-// Records waiting for the server's thread; far more than it ever lags.
-constexpr size_t kMaxPendingRecords = 4096;
 // Bytes read from one client per turn, so that a busy one cannot starve
 // the others.
 constexpr size_t kReadChunk = 4096;
-constexpr int kMaxEvents = 64;
-
-double SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 std::string IsoTime(std::chrono::system_clock::time_point when) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
@@ -96,50 +83,26 @@ std::string PortHolder(int port) {
     return name + " (process " + found + ")";
 }
 
-struct Client {
-    int fd = -1;
-    CommandReader reader;
-    std::string out;  // reports not yet taken by the socket
-    bool watching = false;
-    bool json = false;
-};
+std::string Peer(int fd) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    char host[NI_MAXHOST] = "?", service[NI_MAXSERV] = "?";
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, service, sizeof service,
+                    NI_NUMERICHOST | NI_NUMERICSERV);
+    return std::string(host) + ":" + service;
+}
+
+Clock::time_point FromSeconds(double seconds) {
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
+}
 
 }  // namespace
 
-struct GpsdServer::Impl {
-    explicit Impl(Setup s) : setup(std::move(s)), epochs(ReportFacts{setup.device, setup.timesAreUtc}) {}
-
-    void Loop();
-    void Accept();
-    void Read(int fd);
-    void Answer(Client& c, const GpsdCommand& command);
-    void Send(int fd, const std::string& report);
-    void Flush(int fd);
-    void Drop(int fd);
-    void Broadcast(const std::vector<std::string>& reports);
-    void TakeRecords();
-    int Timeout() const;
-    void Watch(int fd, bool wantWrite);
-
-    Setup setup;
-    int listenFd = -1, wakeFd = -1, epollFd = -1;
-    int port = 0;
-    std::string activated;
-    std::thread thread;
-    std::atomic<bool> stopping{false};
-    std::atomic<bool> watched{false};  // a client has enabled a watch
-    std::mutex mutex;                  // guards pending
-    std::vector<std::pair<tagGPSNAVIINFO, double>> pending;
-    // From here on only the server's thread.
-    EpochReports epochs;
-    std::map<int, Client> clients;
-};
-
-GpsdServer::GpsdServer(Setup setup) : m(new Impl(std::move(setup))) {}
+GpsdServer::GpsdServer(Setup setup, EventLoop& loop)
+    : m_setup(std::move(setup)), m_loop(loop), m_epochs(ReportFacts{m_setup.device, m_setup.timesAreUtc}) {}
 
 GpsdServer::~GpsdServer() { Stop(); }
-
-int GpsdServer::Port() const { return m->port; }
 
 bool GpsdServer::Start(const std::string& host, int port, std::string* error) {
     const std::string where = host + ":" + std::to_string(port);
@@ -166,119 +129,82 @@ bool GpsdServer::Start(const std::string& host, int port, std::string* error) {
                                  : "cannot serve on " + where + ": " + strerror(err);
         return false;
     }
-    sockaddr_storage bound_to{};
-    socklen_t length = sizeof bound_to;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&bound_to), &length);
-    m->port = ntohs(bound_to.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound_to)->sin6_port
-                                                   : reinterpret_cast<sockaddr_in*>(&bound_to)->sin_port);
-    m->listenFd = fd;
-    m->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    m->epollFd = epoll_create1(EPOLL_CLOEXEC);
-    for (int watched : {m->listenFd, m->wakeFd}) {
-        epoll_event ev{};
-        ev.events = EPOLLIN;
-        ev.data.fd = watched;
-        epoll_ctl(m->epollFd, EPOLL_CTL_ADD, watched, &ev);
-    }
-    m->activated = IsoTime(std::chrono::system_clock::now());
-    m->thread = std::thread([this] { m->Loop(); });
+    sockaddr_storage boundTo{};
+    socklen_t length = sizeof boundTo;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&boundTo), &length);
+    m_port = ntohs(boundTo.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&boundTo)->sin6_port
+                                                 : reinterpret_cast<sockaddr_in*>(&boundTo)->sin_port);
+    m_listenFd = fd;
+    m_listenChannel = m_loop.Watch(fd, EventLoop::kIn, [this](unsigned) { Accept(); });
+    m_afterTurn = m_loop.AfterEachTurn([this] { SendQueued(); });
+    m_loop.AddTimer(this);
+    m_activated = IsoTime(std::chrono::system_clock::now());
     return true;
 }
 
-void GpsdServer::Hand(const tagGPSNAVIINFO& info) {
-    if (m->wakeFd < 0) return;
-    {
-        std::lock_guard<std::mutex> lock(m->mutex);
-        if (m->pending.size() >= kMaxPendingRecords) m->pending.erase(m->pending.begin());
-        m->pending.emplace_back(info, SteadySeconds());
-    }
-    const uint64_t one = 1;
-    (void)!write(m->wakeFd, &one, sizeof one);
+void GpsdServer::Hand(const tagGPSNAVIINFO& info, Clock::time_point at) {
+    if (m_listenFd >= 0) Broadcast(m_epochs.Add(info, SteadySeconds(at)));
 }
 
-bool GpsdServer::WaitForWatcher(bool (*stop)()) {
-    while (!m->watched.load() && !stop()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return m->watched.load();
+void GpsdServer::Finish() {
+    if (m_listenFd >= 0) Broadcast(m_epochs.Finish());
+}
+
+Clock::time_point GpsdServer::Deadline() const {
+    const double open = m_epochs.Deadline();
+    return open == 0 ? kNever : FromSeconds(open);
+}
+
+void GpsdServer::Due(Clock::time_point now) { Broadcast(m_epochs.Expire(SteadySeconds(now))); }
+
+Clock::time_point GpsdServer::HeldUntil() const {
+    Clock::time_point until = Clock::time_point::min();
+    for (const auto& [fd, c] : m_clients)
+        if (c.out.size() - c.sent > kHighWater) until = std::max(until, c.lastProgress + kStall);
+    return until;
 }
 
 void GpsdServer::Stop() {
-    if (!m->thread.joinable()) return;
-    m->stopping = true;
-    const uint64_t one = 1;
-    (void)!write(m->wakeFd, &one, sizeof one);
-    m->thread.join();
-    for (int fd : {m->listenFd, m->wakeFd, m->epollFd})
-        if (fd >= 0) close(fd);
+    if (m_listenFd < 0) return;
+    Finish();
+    SendQueued();
+    while (!m_clients.empty()) Drop(m_clients.begin()->first);
+    m_loop.Forget(m_listenChannel);
+    m_loop.StopAfterEachTurn(m_afterTurn);
+    m_loop.RemoveTimer(this);
+    close(m_listenFd);
+    m_listenFd = -1;
 }
 
-int GpsdServer::Impl::Timeout() const {
-    const double deadline = epochs.Deadline();
-    if (deadline == 0) return -1;
-    return std::max(0, static_cast<int>(std::ceil((deadline - SteadySeconds()) * 1000)));
-}
-
-void GpsdServer::Impl::Loop() {
-    epoll_event events[kMaxEvents];
-    while (!stopping.load()) {
-        const int n = epoll_wait(epollFd, events, kMaxEvents, Timeout());
-        for (int k = 0; k < n; ++k) {
-            const int fd = events[k].data.fd;
-            if (fd == listenFd) {
-                Accept();
-            } else if (fd == wakeFd) {
-                uint64_t count;
-                (void)!read(wakeFd, &count, sizeof count);
-                TakeRecords();
-            } else if (clients.count(fd)) {
-                if (events[k].events & (EPOLLERR | EPOLLHUP)) {
-                    Drop(fd);
-                    continue;
-                }
-                if (events[k].events & EPOLLOUT) Flush(fd);
-                if ((events[k].events & EPOLLIN) && clients.count(fd)) Read(fd);
-            }
-        }
-        Broadcast(epochs.Expire(SteadySeconds()));
-    }
-    TakeRecords();
-    Broadcast(epochs.Finish());
-    while (!clients.empty()) {
-        const int fd = clients.begin()->first;
-        Flush(fd);
-        Drop(fd);
-    }
-}
-
-void GpsdServer::Impl::TakeRecords() {
-    std::vector<std::pair<tagGPSNAVIINFO, double>> taken;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        taken.swap(pending);
-    }
-    for (const auto& [info, at] : taken) Broadcast(epochs.Add(info, at));
-}
-
-void GpsdServer::Impl::Accept() {
+void GpsdServer::Accept() {
     for (;;) {
-        const int fd = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
-        if (static_cast<int>(clients.size()) >= kMaxClients) {
+        if (static_cast<int>(m_clients.size()) >= kMaxClients) {
             close(fd);
             continue;
         }
         // The kernel's share of a slow client's backlog bounded too.
-        const int sendBuffer = static_cast<int>(GpsdServer::kMaxQueued);
+        const int sendBuffer = static_cast<int>(kMaxQueued);
         setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
-        clients[fd].fd = fd;
-        epoll_event ev{};
-        ev.events = EPOLLIN;
-        ev.data.fd = fd;
-        epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &ev);
-        Send(fd, VersionReport(setup.release));
+        Client& c = m_clients[fd];
+        c.fd = fd;
+        c.peer = Peer(fd);
+        c.channel = m_loop.Watch(fd, EventLoop::kIn, [this, fd](unsigned events) { OnClient(fd, events); });
+        Queue(fd, VersionReport(m_setup.release));
     }
 }
 
-void GpsdServer::Impl::Read(int fd) {
+void GpsdServer::OnClient(int fd, unsigned events) {
+    const auto found = m_clients.find(fd);
+    if (found == m_clients.end()) return;
+    if (events & EventLoop::kOut) Send(found->second);
+    if ((events & (EventLoop::kIn | EventLoop::kHangUp)) && m_clients.count(fd)) Read(fd);
+}
+
+// A client's lines, each command answered; a read of 0 or an error is the
+// client gone.
+void GpsdServer::Read(int fd) {
     char buffer[kReadChunk];
     const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
@@ -287,21 +213,21 @@ void GpsdServer::Impl::Read(int fd) {
     }
     if (n < 0) return;
     std::vector<GpsdCommand> commands;
-    const bool keep = clients[fd].reader.Feed(buffer, static_cast<size_t>(n), &commands);
+    const bool keep = m_clients[fd].reader.Feed(buffer, static_cast<size_t>(n), &commands);
     for (const GpsdCommand& command : commands) {
-        const auto found = clients.find(fd);
-        if (found == clients.end()) return;
+        const auto found = m_clients.find(fd);
+        if (found == m_clients.end()) return;
         Answer(found->second, command);
     }
-    if (!keep && clients.count(fd)) Drop(fd);
+    if (!keep) Drop(fd);
 }
 
-void GpsdServer::Impl::Answer(Client& c, const GpsdCommand& command) {
+void GpsdServer::Answer(Client& c, const GpsdCommand& command) {
     const int fd = c.fd;
     switch (command.kind) {
         case GpsdCommand::Kind::kWatch: {
-            if (!command.device.empty() && command.device != setup.device) {
-                Send(fd, ErrorReport("no such device: " + command.device));
+            if (!command.device.empty() && command.device != m_setup.device) {
+                Queue(fd, ErrorReport("no such device: " + command.device));
                 return;
             }
             if (command.enable >= 0) c.watching = command.enable == 1;
@@ -310,83 +236,97 @@ void GpsdServer::Impl::Answer(Client& c, const GpsdCommand& command) {
             if (command.enable == 1 && command.json < 0) c.json = true;
             const bool watching = c.watching, json = c.json;  // c goes with a dropped client
             if (watching) {
-                watched = true;
-                Send(fd, DevicesReport(setup.device, activated, 0));
+                m_watched = true;
+                Queue(fd, DevicesReport(m_setup.device, m_activated, 0));
             }
-            Send(fd, WatchReport(watching, json));
+            Queue(fd, WatchReport(watching, json));
             return;
         }
         case GpsdCommand::Kind::kPoll:
-            Send(fd, PollReport(IsoTime(std::chrono::system_clock::now()), epochs.LastTpv(), epochs.LastSky()));
+            Queue(fd, PollReport(IsoTime(std::chrono::system_clock::now()), m_epochs.LastTpv(), m_epochs.LastSky()));
             return;
         case GpsdCommand::Kind::kDevices:
-            Send(fd, DevicesReport(setup.device, activated, 0));
+            Queue(fd, DevicesReport(m_setup.device, m_activated, 0));
             return;
         case GpsdCommand::Kind::kVersion:
-            Send(fd, VersionReport(setup.release));
+            Queue(fd, VersionReport(m_setup.release));
             return;
         case GpsdCommand::Kind::kError:
-            Send(fd, ErrorReport(command.error));
+            Queue(fd, ErrorReport(command.error));
             return;
     }
 }
 
-void GpsdServer::Impl::Broadcast(const std::vector<std::string>& reports) {
+void GpsdServer::Broadcast(const std::vector<std::string>& reports) {
     if (reports.empty()) return;
     std::vector<int> watchers;
-    for (const auto& [fd, c] : clients)
+    for (const auto& [fd, c] : m_clients)
         if (c.watching && c.json) watchers.push_back(fd);
     for (const std::string& report : reports)
-        for (int fd : watchers)
-            if (clients.count(fd)) Send(fd, report);
+        for (int fd : watchers) Queue(fd, report);
 }
 
-// Queues the report and writes what the socket takes; a client whose
-// queue would pass the bound is dropped.
-void GpsdServer::Impl::Send(int fd, const std::string& report) {
-    const auto found = clients.find(fd);
-    if (found == clients.end()) return;
+// Into the client's queue, sent after the turn; a client whose queue would
+// pass the bound is dropped.
+void GpsdServer::Queue(int fd, const std::string& report) {
+    const auto found = m_clients.find(fd);
+    if (found == m_clients.end()) return;
     Client& c = found->second;
-    if (c.out.size() + report.size() + 2 > GpsdServer::kMaxQueued) {
-        Drop(fd);
+    if (c.out.size() - c.sent + report.size() + 2 > kMaxQueued) {
+        Drop(fd, "it did not read its reports (" + std::to_string(kMaxQueued / 1024) + " KiB waiting)");
         return;
     }
-    const bool idle = c.out.empty();
+    if (c.sent == c.out.size()) {
+        c.out.clear();
+        c.sent = 0;
+        c.lastProgress = Clock::now();  // a stall counts from here
+    }
     c.out += report;
     c.out += "\r\n";
-    if (idle) Flush(fd);
 }
 
-void GpsdServer::Impl::Flush(int fd) {
-    const auto found = clients.find(fd);
-    if (found == clients.end()) return;
-    Client& c = found->second;
-    while (!c.out.empty()) {
-        const ssize_t n = send(fd, c.out.data(), c.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+// After each turn: one write per client for all that queued in the turn.
+void GpsdServer::SendQueued() {
+    std::vector<int> ready;
+    for (const auto& [fd, c] : m_clients)
+        if (c.writable && c.sent < c.out.size()) ready.push_back(fd);
+    for (int fd : ready) {
+        const auto found = m_clients.find(fd);
+        if (found != m_clients.end()) Send(found->second);
+    }
+}
+
+// As much as the socket takes; the socket is watched for room only while
+// it is full.
+void GpsdServer::Send(Client& c) {
+    while (c.sent < c.out.size()) {
+        const ssize_t n = send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            c.out.erase(0, static_cast<size_t>(n));
+            c.sent += static_cast<size_t>(n);
+            c.lastProgress = Clock::now();
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        Drop(fd);  // the client left in the middle of a write
+        Drop(c.fd);  // the client left in the middle of a write
         return;
     }
-    Watch(fd, !c.out.empty());
+    if (c.sent == c.out.size()) {
+        c.out.clear();
+        c.sent = 0;
+    }
+    const bool writable = c.sent == c.out.size();
+    if (writable != c.writable) m_loop.Change(c.channel, EventLoop::kIn | (writable ? 0u : EventLoop::kOut));
+    c.writable = writable;
 }
 
-void GpsdServer::Impl::Watch(int fd, bool wantWrite) {
-    epoll_event ev{};
-    ev.events = EPOLLIN | (wantWrite ? EPOLLOUT : 0u);
-    ev.data.fd = fd;
-    epoll_ctl(epollFd, EPOLL_CTL_MOD, fd, &ev);
-}
-
-void GpsdServer::Impl::Drop(int fd) {
-    if (!clients.count(fd)) return;
-    epoll_ctl(epollFd, EPOLL_CTL_DEL, fd, nullptr);
+void GpsdServer::Drop(int fd, const std::string& why) {
+    const auto found = m_clients.find(fd);
+    if (found == m_clients.end()) return;
+    if (!why.empty()) Status("dropped the client " + found->second.peer + ": " + why);
+    m_loop.Forget(found->second.channel);
     close(fd);
-    clients.erase(fd);
+    m_clients.erase(found);
 }
 
 }  // namespace vpihost

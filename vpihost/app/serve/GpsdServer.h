@@ -1,18 +1,25 @@
 // vpihost --serve: the Linux GPS tools' JSON protocol on a TCP port, for
-// cgps, gpspipe, gpxlogger and the map programs. One thread of its own runs
-// an epoll loop over the listening socket and every client; the receiver
-// thread only queues its records (Hand), so that no client can hold it, or
-// any other client, back.
+// cgps, gpspipe, gpxlogger and the map programs. Its sockets are channels
+// of the main thread's event loop, and its records come from the loop's
+// feed: no thread and no lock of its own. Each watching client has a
+// bounded queue of reports; a turn of the loop sends each client what
+// queued for it in one write. A client whose queue overflows is dropped,
+// with a line that says so, and no client waits for another.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "output/RecordConsumer.h"
+#include "run/EventLoop.h"
+#include "serve/GpsdCommands.h"
+#include "serve/GpsdReports.h"
 
 namespace vpihost {
 
-class GpsdServer : public RecordConsumer {
+class GpsdServer : public RecordConsumer, public Timer {
 public:
     struct Setup {
         std::string release;      // for VERSION
@@ -20,35 +27,79 @@ public:
         bool timesAreUtc = true;  // not --local-time
     };
 
-    explicit GpsdServer(Setup setup);
+    GpsdServer(Setup setup, EventLoop& loop);
     ~GpsdServer() override;  // Stop()
     GpsdServer(const GpsdServer&) = delete;
     GpsdServer& operator=(const GpsdServer&) = delete;
 
-    // Binds and listens, then serves on its own thread. False with one line
+    // Binds and listens; the loop serves from then on. False with one line
     // that says why (and who has the port, where /proc shows it).
     bool Start(const std::string& host, int port, std::string* error);
     // The port it listens on (the one chosen for port 0).
-    int Port() const;
+    int Port() const { return m_port; }
 
-    void Hand(const tagGPSNAVIINFO& info);
-    void Take(const Record& record) override { Hand(record.stamped); }
+    // A record that came at `at`; its reports go to the watchers.
+    void Hand(const tagGPSNAVIINFO& info, Clock::time_point at);
+    void Hand(const tagGPSNAVIINFO& info) { Hand(info, Clock::now()); }
+    void Take(const Record& record) override { Hand(record.stamped, record.at); }
+    // The last second's reports go out to the queues.
+    void Finish() override;
 
-    // Once a client has asked for reports with ?WATCH, or stop() is true.
-    bool WaitForWatcher(bool (*stop)());
+    // A client has asked for reports with ?WATCH.
+    bool Watched() const { return m_watched; }
+    // A client that reads is behind (its queue is over kHighWater): a fast
+    // replay waits for it until kStall after its socket last took bytes.
+    Clock::time_point HeldUntil() const override;
 
-    // The last second's reports go out, what clients have queued is sent
-    // as far as their sockets take it at once, and every connection closes.
+    // The expiry of an open second.
+    Clock::time_point Deadline() const override;
+    void Due(Clock::time_point now) override;
+
+    // What clients have queued is sent as far as their sockets take it at
+    // once, and every connection closes.
     void Stop();
 
     // A client's queue of unsent reports; past it the client is dropped.
     static constexpr size_t kMaxQueued = 64 * 1024;
+    static constexpr size_t kHighWater = kMaxQueued / 2;
+    static constexpr auto kStall = std::chrono::seconds(1);
     // Connections beyond this many are closed at once.
     static constexpr int kMaxClients = 256;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> m;
+    struct Client {
+        int fd = -1;
+        int channel = -1;
+        std::string peer;  // "127.0.0.1:51234", for the line that drops it
+        CommandReader reader;
+        std::string out;   // reports not yet taken by the socket
+        size_t sent = 0;   // bytes of out already sent
+        bool writable = true;  // false while the socket is full (watched for kOut)
+        bool watching = false;
+        bool json = false;
+        Clock::time_point lastProgress{};
+    };
+
+    void Accept();
+    void OnClient(int fd, unsigned events);
+    void Read(int fd);
+    void Answer(Client& c, const GpsdCommand& command);
+    void Queue(int fd, const std::string& report);
+    void Broadcast(const std::vector<std::string>& reports);
+    void SendQueued();
+    void Send(Client& c);
+    void Drop(int fd, const std::string& why = std::string());
+
+    Setup m_setup;
+    EventLoop& m_loop;
+    int m_listenFd = -1;
+    int m_listenChannel = -1;
+    int m_afterTurn = -1;
+    int m_port = 0;
+    std::string m_activated;
+    bool m_watched = false;
+    EpochReports m_epochs;
+    std::map<int, Client> m_clients;
 };
 
 }  // namespace vpihost

@@ -13,6 +13,7 @@
 
 #include "module/IniProfile.h"
 #include "run/EventLoop.h"
+#include "source/HoldBack.h"
 #include "cli/Options.h"
 
 namespace vpihost {
@@ -30,8 +31,9 @@ public:
     // (the replay's default pace). False with a one-line reason.
     bool Prepare(const Options& options, const IniProfile& profile, std::string* error);
 
-    // Once the link runs: starts the simulator or the replay.
-    bool Start(std::string* error);
+    // Once the link runs: starts the simulator or the replay; holdBack, if
+    // any, holds a replay back while the records' consumers are behind.
+    bool Start(HoldBack* holdBack, std::string* error);
 
     // The replay has been written and read whole.
     bool Finished() const;

@@ -308,7 +308,7 @@ bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::strin
     return true;
 }
 
-bool DataSource::Start(std::string*) {
+bool DataSource::Start(HoldBack* holdBack, std::string*) {
     if (m->simulator) m->simulator->Start();
     if (m->replay) {
         const Options& o = m->options;
@@ -321,7 +321,8 @@ bool DataSource::Start(std::string*) {
             m->pty.deviceFd(), baud, [baseline] { return W32WaitSerialBytesRead(0, 0) - baseline; },
             [baseline](unsigned long long than, int timeoutMs) {
                 return W32WaitSerialBytesRead(baseline + than, static_cast<DWORD>(timeoutMs)) - baseline;
-            });
+            },
+            holdBack);
     }
     return true;
 }

@@ -93,7 +93,7 @@ bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::strin
     return true;
 }
 
-bool DataSource::Start(std::string*) { return true; }
+bool DataSource::Start(HoldBack*, std::string*) { return true; }
 bool DataSource::Finished() const { return false; }
 std::string DataSource::Failure() const { return std::string(); }
 std::string DataSource::DeviceAbsent() const { return std::string(); }

@@ -29,10 +29,10 @@ bool ReplayWriter::Open(const std::string& path, std::string* error) {
 }
 
 void ReplayWriter::Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
-                         vpisim::LineWriter::WaitTaken waitTaken) {
+                         vpisim::LineWriter::WaitTaken waitTaken, HoldBack* holdBack) {
     if (m_fd < 0 || m_thread.joinable()) return;
-    m_thread =
-        std::thread([this, deviceFd, baud, bytesTaken, waitTaken] { Run(deviceFd, baud, bytesTaken, waitTaken); });
+    m_thread = std::thread(
+        [this, deviceFd, baud, bytesTaken, waitTaken, holdBack] { Run(deviceFd, baud, bytesTaken, waitTaken, holdBack); });
 }
 
 void ReplayWriter::Stop() {
@@ -62,9 +62,10 @@ std::string ReplayWriter::Progress() const {
 }
 
 void ReplayWriter::Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
-                       vpisim::LineWriter::WaitTaken waitTaken) {
+                       vpisim::LineWriter::WaitTaken waitTaken, HoldBack* holdBack) {
     vpisim::LineWriter writer(deviceFd, baud, std::move(bytesTaken), &m_stop);
     writer.waitTaken = std::move(waitTaken);
+    if (holdBack) writer.holdBack = [this, holdBack] { holdBack->Wait(m_stop); };
     char buffer[1024];  // small, so that the progress line moves
     for (;;) {
         ssize_t n = read(m_fd, buffer, sizeof buffer);

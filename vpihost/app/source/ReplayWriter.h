@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "LineWriter.h"
+#include "source/HoldBack.h"
 
 namespace vpihost {
 
@@ -23,8 +24,9 @@ public:
     // Opens the log; false with a reason for a missing or non-regular file.
     bool Open(const std::string& path, std::string* error);
 
+    // holdBack, if any, may hold each sentence back (HoldBack.h).
     void Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
-               vpisim::LineWriter::WaitTaken waitTaken);
+               vpisim::LineWriter::WaitTaken waitTaken, HoldBack* holdBack);
     void Stop();
 
     bool Done() const { return m_done.load(); }
@@ -34,7 +36,7 @@ public:
 
 private:
     void Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
-             vpisim::LineWriter::WaitTaken waitTaken);
+             vpisim::LineWriter::WaitTaken waitTaken, HoldBack* holdBack);
     void Fail(const std::string& reason);
 
     int m_fd = -1;
