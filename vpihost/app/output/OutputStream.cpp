@@ -1,5 +1,6 @@
 #include "output/OutputStream.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #ifdef _WIN32
@@ -129,8 +130,15 @@ bool OutputStream::Failed() const {
 long OutputStream::TakeLeftOut(bool atEnd) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!atEnd && m_sent < m_queue.size()) return 0;
-    const long n = m_leftOut;
+    long n = m_leftOut;
     m_leftOut = 0;
+    if (atEnd) {
+        // What is still queued does not go out either; a line cut short
+        // counts as left out.
+        n += static_cast<long>(std::count(m_queue.begin() + static_cast<long>(m_sent), m_queue.end(), '\n'));
+        m_queue.clear();
+        m_sent = 0;
+    }
     return n;
 }
 

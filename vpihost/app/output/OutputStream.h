@@ -49,7 +49,8 @@ public:
     // The reader is gone (EPIPE) or a write failed: nothing more is taken.
     bool Failed() const;
     // Lines left out since the last call, once the queue has emptied (the
-    // stream writes again); with atEnd, whatever was left out.
+    // stream writes again); with atEnd, whatever was left out, the lines
+    // still queued included.
     long TakeLeftOut(bool atEnd = false);
     // Over its high-water mark and still taking bytes: a fast replay waits
     // for it until kStall after it last took some (Clock::time_point::min()

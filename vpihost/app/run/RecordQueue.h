@@ -32,10 +32,11 @@ public:
     // Records lost to a full ring so far.
     long Lost() const { return m_lost.load(); }
 
-    // About a minute of the densest replay's records; a replay is held back
-    // long before (kHighWater).
+    // Some seconds of the densest replay's records. A fast replay is held
+    // back far before (kHighWater), so that one turn of the loop never
+    // hands a client more reports than its queue has room for.
     static constexpr size_t kCapacity = 16384;
-    static constexpr size_t kHighWater = kCapacity / 4;
+    static constexpr size_t kHighWater = 64;
 
 private:
     std::mutex m_mutex;
