@@ -37,6 +37,7 @@ public:
     StreamChannel(EventLoop& loop, OutputStream& stream, const char* name)
         : m_loop(loop), m_stream(stream), m_name(name) {}
     void AfterTurn() {
+#ifndef _WIN32  // there writes go out as they come
         const bool wanted = m_stream.Fd() >= 0 && m_stream.Pending();
         if (wanted && m_id < 0) {
             m_id = m_loop.Watch(m_stream.Fd(), EventLoop::kOut, [this](unsigned) { m_stream.Flush(); });
@@ -44,6 +45,7 @@ public:
             m_loop.Forget(m_id);
             m_id = -1;
         }
+#endif
         SayLeftOut(m_stream, m_name, false);
     }
 

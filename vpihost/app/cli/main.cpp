@@ -98,6 +98,21 @@ bool OpenProfile(const Options& o, IniProfile* profile) {
     return true;
 }
 
+SourceSettings SourceSettingsFrom(const Options& o, const IniProfile& profile) {
+    SourceSettings s;
+    s.device = o.device;
+    s.waitForDevice = o.waitForDevice;
+    s.simulate = o.simulate;
+    s.simSpeedKmh = o.simSpeedKmh;
+    s.replay = o.replay;
+    s.fast = o.fast;
+    s.baud = o.baud;
+    s.logPath = o.logPath;
+    s.port = PortToOpen(o, profile);
+    s.sony = SonyToChoose(o, profile);
+    return s;
+}
+
 int Run(const Options& o) {
     SetQuiet(o.quiet);
 #ifdef _WIN32
@@ -115,16 +130,17 @@ int Run(const Options& o) {
     if (!OpenProfile(o, &profile)) return kExitUsage;
     EventLoop loop;  // before what it watches, which goes first
     WatchConsole(loop);
-    DataSource source;
+    std::unique_ptr<DataSource> source = MakePortDefaults();
     if (!o.about) {
         if (!OutputsWritable(o)) return kExitRunFailed;
         std::string error;
-        if (!source.Prepare(o, profile, &error)) {
+        source = MakeDataSource(SourceSettingsFrom(o, profile), &error);
+        if (!source) {
             ErrorLine(error);
             return kExitSource;
         }
     }
-    source.Attach(loop);
+    source->Attach(loop);
     RecordConsumer* consumer = nullptr;
 #ifndef _WIN32
     std::unique_ptr<GpsdServer> server;  // stops after the module, with the last second's reports
@@ -151,7 +167,7 @@ int Run(const Options& o) {
         if (!server->Watched()) return kExitOk;
     }
 #endif
-    return RunModule(o, modulePath, profile, source, loop, consumer);
+    return RunModule(o, modulePath, profile, *source, loop, consumer);
 }
 
 }  // namespace

@@ -301,6 +301,7 @@ int Session::ShutDown(const Ending& ending) {
     m_link.Stop();
     m_source.Stop();
     m_plugin.reset();
+    m_source.DrainTap();  // the module's last reads, for the log
     m_feed.Finish();  // the last second's line and report, once no record can follow
     m_files.Write();
     int exitCode = m_files.Failed() ? kExitRunFailed : ending.exitCode;

@@ -4,8 +4,6 @@
 #include <cstdlib>
 
 #include "source/DataSource.h"
-#include "module/PluginProfile.h"
-#include "run/Wakeup.h"
 
 namespace vpihost {
 
@@ -65,56 +63,55 @@ bool PointPortAt(int port, const std::string& device, std::string* link, std::st
     return false;
 }
 
-}  // namespace
-
-struct DataSource::Impl {
-    std::string description = "the COM ports of this computer";
-    std::string device;  // --device under Wine: what the port points at
+// No --device: the COM ports of this computer.
+class PortDefaults : public DataSource {
+public:
+    std::string Description() const override { return "the COM ports of this computer"; }
+    std::string PortAdvice(int port) const override {
+        const std::string com = "COM" + std::to_string(port);
+        if (UnderWine())
+            return com + " is what dosdevices/com" + std::to_string(port) +
+                   " in the Wine prefix points at; --device PATH points it at a Unix tty";
+        return "is the receiver on " + com + "? --port chooses COM1 to COM4";
+    }
 };
 
-DataSource::DataSource() : m(new Impl) {}
-DataSource::~DataSource() = default;
+// --device under Wine: the port the dialog will open points at a Unix tty.
+class WineDevice : public DataSource {
+public:
+    bool Prepare(const SourceSettings& s, std::string* error) {
+        if (!UnderWine()) {
+            *error = "--device works on Linux and under Wine; on Windows the COM port is real";
+            return false;
+        }
+        if (!Exists(OnDriveZ(s.device))) {
+            *error = "cannot open the device " + s.device + ": it does not exist";
+            return false;
+        }
+        std::string link;
+        if (!PointPortAt(s.port, s.device, &link, error)) return false;
+        m_description = s.device + " as COM" + std::to_string(s.port) + " (" + link + ")";
+        m_device = s.device;
+        return true;
+    }
+    std::string Description() const override { return m_description; }
+    std::string PortAdvice(int port) const override { return "COM" + std::to_string(port) + " is " + m_device + " here"; }
 
-bool DataSource::Prepare(const Options& o, const IniProfile& profile, std::string* error) {
-    if (o.device.empty()) return true;  // --simulate and --replay are refused before
-    const int port = PortToOpen(o, profile);
-    if (!UnderWine()) {
-        *error = "--device works on Linux and under Wine; on Windows the COM port is real";
-        return false;
-    }
-    if (!Exists(OnDriveZ(o.device))) {
-        *error = "cannot open the device " + o.device + ": it does not exist";
-        return false;
-    }
-    std::string link;
-    if (!PointPortAt(port, o.device, &link, error)) return false;
-    m->description = o.device + " as COM" + std::to_string(port) + " (" + link + ")";
-    m->device = o.device;
-    return true;
+private:
+    std::string m_description;
+    std::string m_device;
+};
+
+}  // namespace
+
+// --simulate and --replay are refused before.
+std::unique_ptr<DataSource> MakeDataSource(const SourceSettings& s, std::string* error) {
+    if (s.device.empty()) return std::make_unique<PortDefaults>();
+    auto device = std::make_unique<WineDevice>();
+    if (!device->Prepare(s, error)) return nullptr;
+    return device;
 }
 
-bool DataSource::Start(HoldBack*, std::string*) { return true; }
-bool DataSource::Finished() const { return false; }
-std::string DataSource::Failure() const { return std::string(); }
-std::string DataSource::DeviceAbsent() const { return std::string(); }
-std::string DataSource::DeviceGone() { return std::string(); }
-bool DataSource::DeviceBack() { return false; }
-
-void DataSource::Attach(EventLoop&) {}
-std::string DataSource::Progress() const { return std::string(); }
-std::string DataSource::Description() const { return m->description; }
-int DataSource::LineSpeed() const { return 0; }
-std::vector<std::string> DataSource::SentenceIdsRead() const { return {}; }
-
-std::string DataSource::PortAdvice(int port) const {
-    const std::string com = "COM" + std::to_string(port);
-    if (!m->device.empty()) return com + " is " + m->device + " here";
-    if (UnderWine())
-        return com + " is what dosdevices/com" + std::to_string(port) +
-               " in the Wine prefix points at; --device PATH points it at a Unix tty";
-    return "is the receiver on " + com + "? --port chooses COM1 to COM4";
-}
-
-void DataSource::Stop() {}
+std::unique_ptr<DataSource> MakePortDefaults() { return std::make_unique<PortDefaults>(); }
 
 }  // namespace vpihost

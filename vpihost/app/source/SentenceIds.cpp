@@ -22,7 +22,6 @@ bool NeedsAnyTalker(const std::string& id) {
 }  // namespace
 
 void SentenceIds::Take(const char* bytes, size_t size) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     for (size_t i = 0; i < size; ++i) {
         const char c = bytes[i];
         if (c == '$') {
@@ -42,7 +41,6 @@ void SentenceIds::Take(const char* bytes, size_t size) {
 }
 
 std::vector<std::string> SentenceIds::Seen() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_seen;
 }
 

@@ -1,9 +1,8 @@
 // The sentence identifiers a receiver sends ("$GNRMC"), gathered from the
-// bytes the module read, so that the hint for a line without positions can
-// name what the receiver sends.
+// bytes the module read (on the loop, ReadTap.h), so that the hint for a
+// line without positions can name what the receiver sends.
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,6 @@ public:
     static constexpr size_t kMaxKept = 16;
 
 private:
-    mutable std::mutex m_mutex;
     bool m_inId = false;
     std::string m_id;
     std::vector<std::string> m_seen;
