@@ -40,8 +40,10 @@ public:
     void Drain();
 
     std::vector<std::string> SentenceIdsRead() const { return m_ids.Seen(); }
-    // Writing the log failed, or bytes were lost; empty while all is well.
+    // Writing the log failed; empty while all is well.
     std::string Failure() const { return m_failure; }
+    // Bytes that found the ring full, said as the loop takes the rest.
+    unsigned long long Lost() const { return m_lostSaid; }
 
     static constexpr size_t kCapacity = 256 * 1024;
     static constexpr size_t kMaxLine = 1024;
