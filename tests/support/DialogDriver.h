@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "DialogClicks.h"
+
 #ifndef _WIN32
 #include <win32_control.h>
 
@@ -73,13 +75,9 @@ public:
     }
 
     // Helpers for scripts.
-    static void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-    static bool Checked(HWND dialog, int id) {
-        return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    }
-    static void SetText(HWND dialog, int id, const char* text) {
-        SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    }
+    static void Click(HWND dialog, int id) { dialog_clicks::Click(dialog, id); }
+    static bool Checked(HWND dialog, int id) { return dialog_clicks::Checked(dialog, id); }
+    static void SetText(HWND dialog, int id, const char* text) { dialog_clicks::SetText(dialog, id, text); }
     static std::string Text(HWND window) {
         char buffer[512] = {};
         SendMessageA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));

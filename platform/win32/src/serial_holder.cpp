@@ -1,6 +1,5 @@
 #include "serial_holder.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "ProcessScan.h"
 #include "serial_registry.h"
 
 namespace w32 {
@@ -43,23 +43,18 @@ bool IsOtherEnd(const std::string& fdinfo, long index) {
 
 // Whether the process has the device open and is not its other end.
 bool UsesDevice(const std::string& process, dev_t dev, long ptyIndex) {
-    DIR* fds = opendir((process + "/fd").c_str());
-    if (!fds) return false;  // not ours to see, or gone
     bool device = false, otherEnd = false;
-    while (dirent* entry = readdir(fds)) {
+    procscan::AnyDescriptor(process, [&](const std::string& path) {
         struct stat st;
-        if (entry->d_name[0] == '.' || stat((process + "/fd/" + entry->d_name).c_str(), &st) != 0 ||
-            !S_ISCHR(st.st_mode)) {
-            continue;
-        }
+        if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
         if (st.st_rdev == dev) {
             device = true;
         } else if (ptyIndex >= 0 && st.st_rdev == makedev(kPtmxMajor, kPtmxMinor) &&
-                   IsOtherEnd(process + "/fdinfo/" + entry->d_name, ptyIndex)) {
+                   IsOtherEnd(process + "/fdinfo/" + path.substr(path.rfind('/') + 1), ptyIndex)) {
             otherEnd = true;
         }
-    }
-    closedir(fds);
+        return false;  // every descriptor: the other end may come after the device
+    });
     return device && !otherEnd;
 }
 
@@ -68,25 +63,8 @@ bool UsesDevice(const std::string& process, dev_t dev, long ptyIndex) {
 bool IsPseudoTerminal(dev_t dev) { return PtyIndex(dev) >= 0; }
 
 pid_t FindDeviceUser(dev_t dev, std::string* name) {
-    DIR* proc = opendir("/proc");
-    if (!proc) return 0;
     const long ptyIndex = PtyIndex(dev);
-    pid_t found = 0;
-    while (dirent* entry = readdir(proc)) {
-        char* end = nullptr;
-        long pid = std::strtol(entry->d_name, &end, 10);
-        if (*end != '\0' || pid <= 0 || pid == getpid()) continue;
-        if (UsesDevice(std::string("/proc/") + entry->d_name, dev, ptyIndex)) {
-            found = static_cast<pid_t>(pid);
-            break;
-        }
-    }
-    closedir(proc);
-    if (found && name) {
-        std::ifstream comm("/proc/" + std::to_string(found) + "/comm");
-        std::getline(comm, *name);
-    }
-    return found;
+    return procscan::FindProcess([&](const std::string& dir) { return UsesDevice(dir, dev, ptyIndex); }, true, name);
 }
 
 }  // namespace w32

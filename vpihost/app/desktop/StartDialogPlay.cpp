@@ -4,9 +4,6 @@
 
 namespace vpihost {
 
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
 namespace {
 
 void SetCheck(HWND dialog, int id, int wanted) {
@@ -22,10 +19,7 @@ void ClickOptions(HWND dialog, const Options& o) {
     SetCheck(dialog, kCenterCheck, o.center);
     SetCheck(dialog, k3DCheck, o.view3d);
     SetCheck(dialog, kRecordCheck, o.record);
-    if (o.interval > 0) {
-        std::string text = std::to_string(o.interval);
-        SendMessageA(GetDlgItem(dialog, kIntervalCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    if (o.interval > 0) dialog_clicks::SetText(dialog, kIntervalCombo, std::to_string(o.interval).c_str());
 }
 
 }  // namespace vpihost

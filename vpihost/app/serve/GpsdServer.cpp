@@ -1,12 +1,12 @@
 #include "serve/GpsdServer.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -17,6 +17,7 @@
 #include <sstream>
 #include <vector>
 
+#include "ProcessScan.h"
 #include "cli/Console.h"
 
 namespace vpihost {
@@ -55,32 +56,18 @@ std::string PortHolder(int port) {
                 inodes.push_back("socket:[" + inode + "]");
         }
     }
-    DIR* proc = opendir("/proc");
-    if (!proc || inodes.empty()) {
-        if (proc) closedir(proc);
-        return std::string();
-    }
-    std::string found;
-    while (dirent* entry = readdir(proc)) {
-        if (!isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
-        const std::string fdDir = std::string("/proc/") + entry->d_name + "/fd";
-        DIR* fds = opendir(fdDir.c_str());
-        if (!fds) continue;
-        while (dirent* fd = readdir(fds)) {
-            char target[64] = {};
-            if (readlink((fdDir + "/" + fd->d_name).c_str(), target, sizeof target - 1) <= 0) continue;
-            for (const std::string& inode : inodes)
-                if (inode == target) found = entry->d_name;
-        }
-        closedir(fds);
-        if (!found.empty()) break;
-    }
-    closedir(proc);
-    if (found.empty()) return std::string();
-    std::ifstream comm("/proc/" + found + "/comm");
+    if (inodes.empty()) return std::string();
     std::string name;
-    std::getline(comm, name);
-    return name + " (process " + found + ")";
+    const pid_t pid = procscan::FindProcess(
+        [&](const std::string& dir) {
+            return procscan::AnyDescriptor(dir, [&](const std::string& path) {
+                char target[64] = {};
+                return readlink(path.c_str(), target, sizeof target - 1) > 0 &&
+                       std::find(inodes.begin(), inodes.end(), target) != inodes.end();
+            });
+        },
+        false, &name);
+    return pid == 0 ? std::string() : name + " (process " + std::to_string(pid) + ")";
 }
 
 std::string Peer(int fd) {
