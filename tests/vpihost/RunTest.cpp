@@ -374,9 +374,9 @@ TEST_F(VpihostRun, SimulatedNmeaReceiverAgreesWithTheTruthToAMillionthOfADegreeA
     const std::string gpxPath = m_dir + "/t.gpx";
     ChildProcess run(m_program, With({"--simulate", "nmea", "--sim-speed", "60", "--json", "--gpx", gpxPath}));
     ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
-    // Killed once the files have been written with fixes (FileScheduleTest
-    // holds when).
-    ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(gpxPath).find("<trkpt ") != std::string::npos; })) << run.Err();
+    // Killed once the files have been written with three seconds' fixes
+    // (FileScheduleTest holds when they are written).
+    ASSERT_TRUE(WaitFor([&] { return Count(ReadWholeFile(gpxPath), "<trkpt ") >= 3; })) << run.Err();
     run.Signal(SIGKILL);
     ASSERT_EQ(-1, run.Wait());
     Records records = ParseJsonLines(run.Out());

@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "ProductVersion.h"
+#include "cli/Receiver.h"
 
 namespace vpihost {
-
-enum class Receiver { kUnset, kNmea, kSony };
 
 struct Options {
     std::string modulePath;  // empty: NMEATavelo.vpl beside the program

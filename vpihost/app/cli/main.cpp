@@ -108,8 +108,27 @@ SourceSettings SourceSettingsFrom(const Options& o, const IniProfile& profile) {
     s.fast = o.fast;
     s.baud = o.baud;
     s.logPath = o.logPath;
-    s.port = PortToOpen(o, profile);
-    s.sony = SonyToChoose(o, profile);
+    s.port = PortToOpen(o.port, profile);
+    s.sony = SonyToChoose(o.receiver, profile);
+    return s;
+}
+
+RunSettings RunSettingsFrom(const Options& o) {
+    RunSettings s;
+    s.hostVersion = o.hostVersion;
+    s.localTime = o.localTime;
+    s.about = o.about;
+    s.quiet = o.quiet;
+    s.duration = o.duration;
+    s.device = o.device;
+    s.waitForDevice = o.waitForDevice;
+    s.replay = !o.replay.empty();
+    s.format = o.tpv ? RecordPrinter::Format::kTpv : o.json ? RecordPrinter::Format::kJson : RecordPrinter::Format::kText;
+    s.allRecords = o.allRecords;
+    s.reportDevice = ReportDevice(o.device, o.replay);
+    s.gpx = o.gpx;
+    s.svg = o.svg;
+    s.dialog = {o.port, o.receiver, o.interval, o.center, o.view3d, o.record, o.baud};
     return s;
 }
 
@@ -132,7 +151,7 @@ int Run(const Options& o) {
     WatchConsole(loop);
     std::unique_ptr<DataSource> source = MakePortDefaults();
     if (!o.about) {
-        if (!OutputsWritable(o)) return kExitRunFailed;
+        if (!OutputsWritable(o.gpx, o.svg, o.logPath)) return kExitRunFailed;
         std::string error;
         source = MakeDataSource(SourceSettingsFrom(o, profile), &error);
         if (!source) {
@@ -146,7 +165,7 @@ int Run(const Options& o) {
     std::unique_ptr<GpsdServer> server;  // stops after the module, with the last second's reports
     if (o.serve && !o.about) {
         server = std::make_unique<GpsdServer>(
-            GpsdServer::Setup{"vpihost " VPIHOST_VERSION, ReportDevice(o), !o.localTime}, loop);
+            GpsdServer::Setup{"vpihost " VPIHOST_VERSION, ReportDevice(o.device, o.replay), !o.localTime}, loop);
         std::string error;
         if (!server->Start(o.serveHost, o.servePort, &error)) {
             ErrorLine(error);
@@ -167,7 +186,7 @@ int Run(const Options& o) {
         if (!server->Watched()) return kExitOk;
     }
 #endif
-    return RunModule(o, modulePath, profile, *source, loop, consumer);
+    return RunModule(RunSettingsFrom(o), modulePath, profile, *source, loop, consumer);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "cli/Options.h"
+#include "desktop/DialogSettings.h"
 
 namespace vpihost {
 
@@ -21,7 +21,7 @@ public:
     // Made on the thread that runs the plug-in's windows (the UI thread).
     // Before the menu item is chosen: arranges that the dialog gets the
     // options. False with a reason when an option cannot be played here.
-    bool PrepareStartDialog(const Options& options, std::string* error);
+    bool PrepareStartDialog(const DialogSettings& settings, std::string* error);
 
     // After the menu callback: why the start dialog did not lead to a link,
     // as far as vpihost saw it (empty when it does not know).

@@ -5,13 +5,13 @@
 #include <mutex>
 #include <string>
 
-#include "cli/Options.h"
+#include "desktop/DialogSettings.h"
 
 namespace vpihost {
 
 struct PlayState {
     std::mutex mutex;
-    Options options;          // what the next start dialog gets
+    DialogSettings options;   // what the next start dialog gets
     bool played = false;      // the start dialog appeared and was played
     bool stayedOpen = false;  // Start was refused: the dialog stayed open
     std::string lastBox;      // the text of the last message box, UTF-8

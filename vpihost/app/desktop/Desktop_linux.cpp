@@ -32,7 +32,7 @@ int ConfirmBaud(void*, const char*, HWND, COMMCONFIG* config) {
 }
 
 void PlayStartDialog(void*, HWND dialog) {
-    Options o;
+    DialogSettings o;
     {
         std::lock_guard<std::mutex> lock(g_state.mutex);
         if (g_state.played) return;  // a nested dialog is left to close
@@ -65,7 +65,7 @@ Desktop::~Desktop() {
 
 PlayState& DesktopState() { return g_state; }
 
-bool Desktop::PrepareStartDialog(const Options& options, std::string*) {
+bool Desktop::PrepareStartDialog(const DialogSettings& options, std::string*) {
     {
         std::lock_guard<std::mutex> lock(g_state.mutex);
         g_state.options = options;

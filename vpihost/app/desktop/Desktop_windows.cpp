@@ -102,7 +102,7 @@ bool WaitForClose(HWND dialog, int boxesBefore) {
 }
 
 void PlayStartDialog(HWND dialog) {
-    Options o;
+    DialogSettings o;
     {
         std::lock_guard<std::mutex> lock(g_state.mutex);
         g_state.armed = false;
@@ -161,7 +161,7 @@ Desktop::~Desktop() {
 
 PlayState& DesktopState() { return g_state; }
 
-bool Desktop::PrepareStartDialog(const Options& o, std::string* error) {
+bool Desktop::PrepareStartDialog(const DialogSettings& o, std::string* error) {
     if (o.baud > 0) {
         *error = "--baud is played on Linux only; on Windows use the dialog's line-settings button";
         return false;

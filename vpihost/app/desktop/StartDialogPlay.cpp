@@ -12,7 +12,7 @@ void SetCheck(HWND dialog, int id, int wanted) {
 
 }  // namespace
 
-void ClickOptions(HWND dialog, const Options& o) {
+void ClickOptions(HWND dialog, const DialogSettings& o) {
     if (o.port >= 1 && o.port <= 4) Click(dialog, kPortRadioFirst + o.port - 1);
     if (o.receiver == Receiver::kNmea && !Checked(dialog, kNmeaRadio)) Click(dialog, kNmeaRadio);
     if (o.receiver == Receiver::kSony && !Checked(dialog, kSonyRadio)) Click(dialog, kSonyRadio);

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "DialogClicks.h"
-#include "cli/Options.h"
+#include "desktop/DialogSettings.h"
 #include "ui/resource.h"
 
 namespace vpihost {
@@ -28,6 +28,6 @@ using dialog_clicks::Click;
 // Port, receiver type, the three checks and the interval, in the order a
 // user would go: a port click forgets configured line settings and a
 // receiver click replaces them, so anything about the line comes after.
-void ClickOptions(HWND dialog, const Options& options);
+void ClickOptions(HWND dialog, const DialogSettings& settings);
 
 }  // namespace vpihost

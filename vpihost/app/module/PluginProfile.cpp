@@ -11,11 +11,11 @@ int StoredReceiverType(const IniProfile& profile) {
 
 bool StoredAnyTalker(const IniProfile& profile) { return profile.GetInt(kPluginId, kKeyAnyTalker, 0) == 1; }
 
-int PortToOpen(const Options& o, const IniProfile& profile) { return o.port > 0 ? o.port : StoredPort(profile); }
+int PortToOpen(int port, const IniProfile& profile) { return port > 0 ? port : StoredPort(profile); }
 
-bool SonyToChoose(const Options& o, const IniProfile& profile) {
-    return o.receiver == Receiver::kSony ||
-           (o.receiver == Receiver::kUnset && StoredReceiverType(profile) == NT_RECEIVER_SONY);
+bool SonyToChoose(Receiver receiver, const IniProfile& profile) {
+    return receiver == Receiver::kSony ||
+           (receiver == Receiver::kUnset && StoredReceiverType(profile) == NT_RECEIVER_SONY);
 }
 
 }  // namespace vpihost

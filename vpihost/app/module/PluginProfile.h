@@ -4,7 +4,7 @@
 #pragma once
 
 #include "module/IniProfile.h"
-#include "cli/Options.h"
+#include "cli/Receiver.h"
 
 namespace vpihost {
 
@@ -19,7 +19,8 @@ int StoredReceiverType(const IniProfile& profile);
 // The module takes other talkers than $GP ("GPSNavi AnyTalker" 1).
 bool StoredAnyTalker(const IniProfile& profile);
 
-int PortToOpen(const Options& options, const IniProfile& profile);
-bool SonyToChoose(const Options& options, const IniProfile& profile);
+// From the --port and --receiver options (0 and kUnset: as stored).
+int PortToOpen(int port, const IniProfile& profile);
+bool SonyToChoose(Receiver receiver, const IniProfile& profile);
 
 }  // namespace vpihost

@@ -44,9 +44,8 @@ bool Replaceable(const std::string& path, const char* what) {
 
 }  // namespace
 
-bool OutputsWritable(const Options& o) {
-    return Replaceable(o.gpx, "GPX file") && Replaceable(o.svg, "picture") &&
-           (o.logPath.empty() || LogWritable(o.logPath));
+bool OutputsWritable(const std::string& gpx, const std::string& svg, const std::string& log) {
+    return Replaceable(gpx, "GPX file") && Replaceable(svg, "picture") && (log.empty() || LogWritable(log));
 }
 
 void TrackFiles::Write() {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "cli/Options.h"
 #include "output/RecordConsumer.h"
 #include "output/Track.h"
 
@@ -12,7 +11,7 @@ namespace vpihost {
 
 // Before the run: false, said with the system's reason, when an output file
 // cannot be written; nothing existing is changed.
-bool OutputsWritable(const Options& options);
+bool OutputsWritable(const std::string& gpx, const std::string& svg, const std::string& log);
 
 // The track of the run's records, and the files asked for, each replaced
 // whole (AtomicFile.h) as the run goes and at its end, so that a killed run

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/Options.h"
 #include "desktop/Desktop.h"
+#include "desktop/DialogSettings.h"
 #include "module/HostApp.h"
 
 namespace vpihost {
@@ -21,9 +21,9 @@ public:
     // The GPS menu item that starts the link; false when there is none.
     bool HasMenuItem() const { return m_item != nullptr; }
     const std::string& MenuItemText() const { return m_item->text; }
-    // Before Choose: the start dialog is to get the options; false with a
+    // Before Choose: the start dialog is to get the settings; false with a
     // reason when an option cannot be played here.
-    bool Prepare(const Options& options, std::string* error) { return m_desktop.PrepareStartDialog(options, error); }
+    bool Prepare(const DialogSettings& settings, std::string* error) { return m_desktop.PrepareStartDialog(settings, error); }
     // Chooses the menu item, so that the start dialog runs; empty once a
     // link runs, else why not.
     std::string Choose();

@@ -18,7 +18,6 @@
 #include "run/RecordFeed.h"
 #include "run/RecordQueue.h"
 #include "run/SilenceHints.h"
-#include "serve/GpsdReports.h"
 #include "source/SentenceIds.h"
 
 namespace vpihost {
@@ -34,15 +33,11 @@ struct Ending {
     int exitCode = kExitOk;
 };
 
-RecordPrinter::Format PrintFormat(const Options& o) {
-    return o.tpv ? RecordPrinter::Format::kTpv : o.json ? RecordPrinter::Format::kJson : RecordPrinter::Format::kText;
-}
-
 // The host's side of one run. The phases are called in order; each ends
 // the run early by its result.
 class Session {
 public:
-    Session(const Options& o, IniProfile& profile, DataSource& source, EventLoop& loop, RecordConsumer* consumer)
+    Session(const RunSettings& o, IniProfile& profile, DataSource& source, EventLoop& loop, RecordConsumer* consumer)
         : m_o(o),
           m_profile(profile),
           m_source(source),
@@ -50,11 +45,11 @@ public:
           m_host(o.hostVersion, o.localTime, &profile, &m_queue),
           m_installed(&m_host),
           m_link(m_host),
-          m_printer(RecordStream(), PrintFormat(o), !o.localTime, o.allRecords, ReportDevice(o)),
+          m_printer(RecordStream(), o.format, !o.localTime, o.allRecords, o.reportDevice),
           m_files(o.gpx, o.svg, !o.localTime),
           m_hints([](const std::string& line) { ErrorLine(line); },
                   [this] { return StoredAnyTalker(m_profile) ? "" : AnyTalkerHint(m_source.SentenceIdsRead()); }),
-          m_progress(!o.quiet && !o.replay.empty()),
+          m_progress(!o.quiet && o.replay),
           m_fileTimer([this] { return m_schedule.Deadline(); }, [this](Clock::time_point now) { WriteFiles(now); }),
           m_stopTimer([this] { return m_stopAt; }, [](Clock::time_point) {}),
           m_progressTimer([this] { return m_showProgress ? m_nextProgress : kNever; },
@@ -99,7 +94,7 @@ private:
     void WriteFiles(Clock::time_point now);
     void DrawProgress(Clock::time_point now);
 
-    const Options& m_o;
+    const RunSettings& m_o;
     IniProfile& m_profile;
     DataSource& m_source;
     EventLoop& m_loop;
@@ -115,7 +110,7 @@ private:
     TrackFiles m_files;
     SilenceHints m_hints;
     FileSchedule m_schedule;
-    const bool m_showProgress = !m_o.quiet && !m_o.replay.empty();
+    const bool m_showProgress = !m_o.quiet && m_o.replay;
     ProgressLine m_progress;
     Clock::time_point m_nextProgress = kNever;
     Clock::time_point m_stopAt = kNever;  // --duration, from the first link's start
@@ -173,7 +168,7 @@ int Session::StartLink() {
         return kExitRunFailed;
     }
     std::string error;
-    if (!m_link.Prepare(m_o, &error)) {
+    if (!m_link.Prepare(m_o.dialog, &error)) {
         ErrorLine(error);
         return kExitUsage;
     }
@@ -182,7 +177,7 @@ int Session::StartLink() {
     if (refusal.empty()) return kExitOk;
     // The port would not open: which device that was, and how to name another.
     ErrorLine("navigation did not start: " + refusal +
-              (m_link.PortRefused() ? ": " + m_source.PortAdvice(PortToOpen(m_o, m_profile)) : std::string()));
+              (m_link.PortRefused() ? ": " + m_source.PortAdvice(PortToOpen(m_o.dialog.port, m_profile)) : std::string()));
     return kExitSource;
 }
 
@@ -202,8 +197,9 @@ Ending Session::StartSource() {
     // The port takes a rate the line can run within 2 %; farther off, the
     // line is not what was asked for.
     const int baud = m_line.baud;
-    if (m_o.baud > 0 && baud > 0 && std::abs(baud - m_o.baud) * 50 > m_o.baud) {
-        ErrorLine("the line runs at " + std::to_string(baud) + " baud, not at the " + std::to_string(m_o.baud) +
+    const int asked = m_o.dialog.baud;
+    if (asked > 0 && baud > 0 && std::abs(baud - asked) * 50 > asked) {
+        ErrorLine("the line runs at " + std::to_string(baud) + " baud, not at the " + std::to_string(asked) +
                   " asked for");
         return {"the line speed could not be set", kExitSource};
     }
@@ -259,7 +255,7 @@ Ending Session::OnDeviceGone(const std::string& gone) {
     if (!ending.why.empty()) return ending;
     Status("the receiver at " + m_o.device + " is back; the start dialog runs again");
     std::string error;
-    m_link.Prepare(m_o, &error);
+    m_link.Prepare(m_o.dialog, &error);
     m_feed.Drain();  // the old link's records are the old link's
     const std::string refusal = m_link.Choose();
     if (!refusal.empty()) {
@@ -313,7 +309,7 @@ int Session::ShutDown(const Ending& ending) {
 
 }  // namespace
 
-int RunModule(const Options& o, const std::string& modulePath, IniProfile& profile, DataSource& source,
+int RunModule(const RunSettings& o, const std::string& modulePath, IniProfile& profile, DataSource& source,
               EventLoop& loop, RecordConsumer* consumer) {
     Session session(o, profile, source, loop, consumer);
     int exitCode = session.LoadAndInit(modulePath);

@@ -36,8 +36,8 @@ bool SameTime(const tagGPSNAVIINFO& a, const tagGPSNAVIINFO& b) {
 
 }  // namespace
 
-std::string ReportDevice(const Options& o) {
-    return !o.device.empty() ? o.device : !o.replay.empty() ? o.replay : std::string("vpihost");
+std::string ReportDevice(const std::string& device, const std::string& replay) {
+    return !device.empty() ? device : !replay.empty() ? replay : std::string("vpihost");
 }
 
 std::string TpvReport(const tagGPSNAVIINFO& info, const ReportFacts& facts) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "GpsNaviInfo.h"
-#include "cli/Options.h"
 
 namespace vpihost {
 
@@ -24,7 +23,7 @@ struct ReportFacts {
 };
 
 // The reports' "device": the --device path, the --replay file, else "vpihost".
-std::string ReportDevice(const Options& options);
+std::string ReportDevice(const std::string& device, const std::string& replay);
 
 // The TPV of a record. mode 1 without a position (0/0), 3 with an altitude
 // other than 0, else 2; members that are not known are left out.

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Options.h"
+#include "cli/Receiver.h"
 #include "run/EventLoop.h"
 #include "source/HoldBack.h"
 
