@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "Sentences.h"
+
 extern char** environ;
 
 namespace {
@@ -33,21 +35,13 @@ std::string Beside(const char* name) {
     return self.substr(0, self.rfind('/') + 1) + name;
 }
 
-std::string Sentence(const std::string& body) {
-    unsigned char sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
-
 void WriteLog(const std::string& path) {
     std::ofstream log(path, std::ios::binary);
     for (int k = 0; k < kSeconds; ++k) {
         char t[16];
         snprintf(t, sizeof t, "%02d%02d%02d", k / 3600 % 24, k / 60 % 60, k % 60);
-        log << Sentence(std::string("GPGGA,") + t + ",3540.9000,N,13946.0500,E,1,08,0.9,40.0,M,39.0,M,,")
-            << Sentence(std::string("GPRMC,") + t + ",A,3540.9000,N,13946.0500,E,020.0,090.0,081226,,");
+        log << vpisim::NmeaSentence(std::string("GPGGA,") + t + ",3540.9000,N,13946.0500,E,1,08,0.9,40.0,M,39.0,M,,")
+            << vpisim::NmeaSentence(std::string("GPRMC,") + t + ",A,3540.9000,N,13946.0500,E,020.0,090.0,081226,,");
     }
 }
 

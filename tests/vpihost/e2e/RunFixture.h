@@ -21,6 +21,7 @@
 #include "ChildProcess.h"
 #include "JsonLines.h"
 #include "Route.h"
+#include "Sentences.h"
 
 using Records = std::vector<std::map<std::string, std::string>>;
 
@@ -144,13 +145,7 @@ private:
 };
 
 // An NMEA sentence with its checksum and line end.
-inline std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
+inline std::string Sentence(const std::string& body) { return vpisim::NmeaSentence(body); }
 
 inline size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
