@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "run/Wakeup.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -44,13 +46,17 @@ bool OutputStream::Put(const std::string& text) {
         ++m_leftOut;
         return false;
     }
-    if (m_sent == m_queue.size()) {
+    const bool wasIdle = m_sent == m_queue.size();
+    if (wasIdle) {
         m_queue.clear();
         m_sent = 0;
         m_lastProgress = Clock::now();  // a stall counts from here
     }
     m_queue += text;
     WriteSome();
+    // The loop writes the rest once the stream has room; a line from
+    // another thread must not wait for the loop's next event to be seen.
+    if (wasIdle && m_sent < m_queue.size()) Wake();
     return !m_failed;
 }
 

@@ -1,5 +1,7 @@
-// The run's main thread sleeps until something happens. A stop signal, a
-// record it waits for, the end of a replay and a failing writer wake it.
+// The event loop's wake-up: what other threads and signal handlers use to
+// end its wait (a stop signal, the first record in an empty queue, the end
+// or failure of a replay or the simulator, a line of another thread's that
+// stderr could not take at once).
 #pragma once
 
 #ifdef _WIN32
