@@ -52,7 +52,12 @@ TEST(EventLoop, ChannelsAndTheEarliestDeadline) {
     loop.AddTimer(&lateTimer);
     loop.AddTimer(&soonTimer);
     int turns = 0;
-    loop.AfterEachTurn([&] { ++turns; });
+    std::string steps;
+    loop.AfterEachTurn(EventLoop::Step::kSend, [&] { steps += "s"; });
+    loop.AfterEachTurn(EventLoop::Step::kHandOn, [&] {
+        ++turns;
+        steps += "h";
+    });
     EXPECT_EQ(soon, loop.Deadline());
     loop.Turn();  // the deadline has come: no wait
     ASSERT_EQ(1, write(fds[1], "x", 1));
@@ -62,6 +67,7 @@ TEST(EventLoop, ChannelsAndTheEarliestDeadline) {
     loop.Turn(Clock::now());  // no longer watched
     EXPECT_EQ((std::vector<std::string>{"soon", "x"}), seen);
     EXPECT_EQ(3, turns);
+    EXPECT_EQ("hshshs", steps) << "what came in is handed on before the outputs send";
     EXPECT_EQ(late, loop.Deadline());
     loop.RemoveTimer(&lateTimer);
     loop.RemoveTimer(&soonTimer);

@@ -71,7 +71,7 @@ OutputStream& MessageStream() {
 void WatchConsole(EventLoop& loop) {
     for (auto [stream, name] : {std::pair{&RecordStream(), "stdout"}, std::pair{&MessageStream(), "stderr"}}) {
         auto channel = std::make_shared<StreamChannel>(loop, *stream, name);
-        loop.AfterEachTurn([channel] { channel->AfterTurn(); });
+        loop.AfterEachTurn(EventLoop::Step::kSend, [channel] { channel->AfterTurn(); });
     }
 }
 

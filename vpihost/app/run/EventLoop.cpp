@@ -97,15 +97,17 @@ void EventLoop::RemoveTimer(const Timer* timer) {
     m_timers.erase(std::remove(m_timers.begin(), m_timers.end(), timer), m_timers.end());
 }
 
-int EventLoop::AfterEachTurn(std::function<void()> work) {
+int EventLoop::AfterEachTurn(Step step, std::function<void()> work) {
     const int id = m_nextId++;
-    m_afterTurn.emplace_back(id, std::move(work));
+    const auto later = std::find_if(m_afterTurn.begin(), m_afterTurn.end(), [step](const Work& w) { return w.step > step; });
+    m_afterTurn.insert(later, Work{id, step, std::move(work)});
     return id;
 }
 
 void EventLoop::StopAfterEachTurn(int id) {
-    m_afterTurn.erase(std::remove_if(m_afterTurn.begin(), m_afterTurn.end(), [id](const auto& w) { return w.first == id; }),
-                      m_afterTurn.end());
+    m_afterTurn.erase(
+        std::remove_if(m_afterTurn.begin(), m_afterTurn.end(), [id](const Work& w) { return w.id == id; }),
+        m_afterTurn.end());
 }
 
 Clock::time_point EventLoop::Deadline() const {
@@ -122,8 +124,8 @@ void EventLoop::Turn(Clock::time_point until) {
     for (Timer* timer : timers)
         if (std::find(m_timers.begin(), m_timers.end(), timer) != m_timers.end() && timer->Deadline() <= now)
             timer->Due(now);
-    const auto work = m_afterTurn;  // work may stop itself
-    for (const auto& [id, step] : work) step();
+    const auto steps = m_afterTurn;  // work may stop itself
+    for (const Work& step : steps) step.work();
 }
 
 void EventLoop::Dispatch(int id, unsigned events) {

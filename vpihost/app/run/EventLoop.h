@@ -66,10 +66,13 @@ public:
 
     void AddTimer(Timer* timer);
     void RemoveTimer(const Timer* timer);
-    // Called after each turn's events and timers, in the order added: where
-    // the records are handed on and the outputs send what they queued.
+    // What is done after each turn's events and timers, step by step, and
+    // in the order added within a step: first what came in is handed on
+    // (the bytes read, the records), then the outputs send what that
+    // queued, so that it goes out in the same turn.
+    enum class Step { kHandOn, kSend };
     // Returns an id for StopAfterEachTurn.
-    int AfterEachTurn(std::function<void()> work);
+    int AfterEachTurn(Step step, std::function<void()> work);
     void StopAfterEachTurn(int id);
 
     // The earliest of the timers' deadlines.
@@ -92,7 +95,12 @@ private:
     std::map<int, Channel> m_channels;
     int m_nextId = 1;
     std::vector<Timer*> m_timers;
-    std::vector<std::pair<int, std::function<void()>>> m_afterTurn;
+    struct Work {
+        int id;
+        Step step;
+        std::function<void()> work;
+    };
+    std::vector<Work> m_afterTurn;  // ordered by step
 #ifndef _WIN32
     int m_epoll = -1;
 #endif

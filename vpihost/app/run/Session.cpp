@@ -64,7 +64,7 @@ public:
                              static_cast<Timer*>(&m_stopTimer), static_cast<Timer*>(&m_progressTimer),
                              static_cast<Timer*>(&m_holdTimer)})
             m_loop.AddTimer(timer);
-        m_afterTurn = m_loop.AfterEachTurn([this] {
+        m_afterTurn = m_loop.AfterEachTurn(EventLoop::Step::kHandOn, [this] {
             m_feed.Drain();
             m_heldUntil = m_feed.HeldUntil();
             m_holdBack.Set(m_heldUntil > Clock::now());

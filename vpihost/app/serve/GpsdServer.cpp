@@ -123,7 +123,7 @@ bool GpsdServer::Start(const std::string& host, int port, std::string* error) {
                                                  : reinterpret_cast<sockaddr_in*>(&boundTo)->sin_port);
     m_listenFd = fd;
     m_listenChannel = m_loop.Watch(fd, EventLoop::kIn, [this](unsigned) { Accept(); });
-    m_afterTurn = m_loop.AfterEachTurn([this] { SendQueued(); });
+    m_afterTurn = m_loop.AfterEachTurn(EventLoop::Step::kSend, [this] { SendQueued(); });
     m_loop.AddTimer(this);
     m_activated = IsoTime(std::chrono::system_clock::now());
     return true;

@@ -17,7 +17,7 @@ bool DataSource::Start(HoldBack*, std::string*) { return true; }
 void DataSource::Attach(EventLoop& loop) {
 #ifndef _WIN32
     m_loop = &loop;
-    if (m_tap) m_afterTurn = loop.AfterEachTurn([tap = m_tap] { tap->Drain(); });
+    if (m_tap) m_afterTurn = loop.AfterEachTurn(EventLoop::Step::kHandOn, [tap = m_tap] { tap->Drain(); });
 #else
     (void)loop;
 #endif
