@@ -5,27 +5,18 @@
 
 #include "cli/Console.h"
 #include "cli/ExitCodes.h"
-#include "cli/ProgressLine.h"
 #include "cli/StopSignal.h"
 #include "module/HostApp.h"
 #include "module/LoadedPlugin.h"
 #include "module/PluginModule.h"
 #include "module/PluginProfile.h"
-#include "output/RecordPrinter.h"
-#include "output/TrackFiles.h"
-#include "run/FileSchedule.h"
 #include "run/LinkControl.h"
-#include "run/RecordFeed.h"
-#include "run/RecordQueue.h"
-#include "run/SilenceHints.h"
+#include "run/RunOutputs.h"
 #include "source/SentenceIds.h"
 
 namespace vpihost {
 
 namespace {
-
-// How often a replay's progress line is drawn.
-constexpr auto kProgressTick = std::chrono::milliseconds(100);
 
 // Why the run ends, and how; an empty why while it goes on.
 struct Ending {
@@ -42,41 +33,16 @@ public:
           m_profile(profile),
           m_source(source),
           m_loop(loop),
-          m_host(o.hostVersion, o.localTime, &profile, &m_queue),
+          m_outputs(
+              o, loop, [this] { return StoredAnyTalker(m_profile) ? "" : AnyTalkerHint(m_source.SentenceIdsRead()); },
+              consumer, o.replay && !o.quiet ? std::function<std::string()>([this] { return m_source.Progress(); }) : nullptr),
+          m_host(o.hostVersion, o.localTime, &profile, &m_outputs.Queue()),
           m_installed(&m_host),
           m_link(m_host),
-          m_printer(RecordStream(), o.format, !o.localTime, o.allRecords, o.reportDevice),
-          m_files(o.gpx, o.svg, !o.localTime),
-          m_hints([](const std::string& line) { ErrorLine(line); },
-                  [this] { return StoredAnyTalker(m_profile) ? "" : AnyTalkerHint(m_source.SentenceIdsRead()); }),
-          m_progress(!o.quiet && o.replay),
-          m_fileTimer([this] { return m_schedule.Deadline(); }, [this](Clock::time_point now) { WriteFiles(now); }),
-          m_stopTimer([this] { return m_stopAt; }, [](Clock::time_point) {}),
-          m_progressTimer([this] { return m_showProgress ? m_nextProgress : kNever; },
-                          [this](Clock::time_point now) { DrawProgress(now); }),
-          // Once the grace has passed the turn after it lets the replay go on.
-          m_holdTimer([this] { return m_heldUntil > Clock::now() ? m_heldUntil : kNever; }, [](Clock::time_point) {}) {
-        m_feed.Add(&m_printer);
-        m_feed.Add(&m_files);
-        m_feed.Add(&m_hints);
-        if (consumer) m_feed.Add(consumer);
-        for (Timer* timer : {static_cast<Timer*>(&m_hints), static_cast<Timer*>(&m_fileTimer),
-                             static_cast<Timer*>(&m_stopTimer), static_cast<Timer*>(&m_progressTimer),
-                             static_cast<Timer*>(&m_holdTimer)})
-            m_loop.AddTimer(timer);
-        m_afterTurn = m_loop.AfterEachTurn(EventLoop::Step::kHandOn, [this] {
-            m_feed.Drain();
-            m_heldUntil = m_feed.HeldUntil();
-            m_holdBack.Set(m_heldUntil > Clock::now());
-        });
+          m_stopTimer([this] { return m_stopAt; }, [](Clock::time_point) {}) {
+        m_loop.AddTimer(&m_stopTimer);
     }
-    ~Session() {
-        m_loop.StopAfterEachTurn(m_afterTurn);
-        for (const Timer* timer : {static_cast<const Timer*>(&m_hints), static_cast<const Timer*>(&m_fileTimer),
-                                   static_cast<const Timer*>(&m_stopTimer), static_cast<const Timer*>(&m_progressTimer),
-                                   static_cast<const Timer*>(&m_holdTimer)})
-            m_loop.RemoveTimer(timer);
-    }
+    ~Session() { m_loop.RemoveTimer(&m_stopTimer); }
 
     int LoadAndInit(const std::string& modulePath);  // kExitOk once the plug-in is loaded
     int About();
@@ -90,35 +56,19 @@ private:
     Ending Interruption();
     Ending AwaitDevice();
     Ending OnDeviceGone(const std::string& gone);
-    void LinkStarted();
-    void WriteFiles(Clock::time_point now);
-    void DrawProgress(Clock::time_point now);
 
     const RunSettings& m_o;
     IniProfile& m_profile;
     DataSource& m_source;
     EventLoop& m_loop;
-    RecordQueue m_queue;
+    RunOutputs m_outputs;  // before the host, which queues the records
     HostApp m_host;
     InstalledHost m_installed;
     PluginModule m_module;
     LinkControl m_link;
     LineFacts m_line;
-    // The consumers, fed in this order.
-    RecordFeed m_feed{m_queue};
-    RecordPrinter m_printer;
-    TrackFiles m_files;
-    SilenceHints m_hints;
-    FileSchedule m_schedule;
-    const bool m_showProgress = !m_o.quiet && m_o.replay;
-    ProgressLine m_progress;
-    Clock::time_point m_nextProgress = kNever;
     Clock::time_point m_stopAt = kNever;  // --duration, from the first link's start
-    // A fast replay waits while a consumer is behind.
-    HoldBack m_holdBack{[this] { return m_queue.Size() > RecordQueue::kHighWater; }};
-    Clock::time_point m_heldUntil = Clock::time_point::min();
-    FunctionTimer m_fileTimer, m_stopTimer, m_progressTimer, m_holdTimer;
-    int m_afterTurn = 0;
+    FunctionTimer m_stopTimer;
     // Last: the module and its threads go before what they call.
     std::optional<LoadedPlugin> m_plugin;
 };
@@ -185,7 +135,7 @@ int Session::StartLink() {
 // module stored its settings and as it is set.
 Ending Session::StartSource() {
     std::string error;
-    if (!m_source.Start(&m_holdBack, &error)) ErrorLine(error);
+    if (!m_source.Start(m_outputs.Hold(), &error)) ErrorLine(error);
     m_line = {"COM" + std::to_string(StoredPort(m_profile)), StoredReceiverType(m_profile), m_source.LineSpeed()};
     Status("reading " + m_line.port + " from " + m_source.Description() +
            (m_line.baud > 0 ? " at " + std::to_string(m_line.baud) + " baud" : std::string()) + ", receiver type " +
@@ -193,7 +143,7 @@ Ending Session::StartSource() {
     if (m_o.duration > 0)
         m_stopAt =
             Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_o.duration));
-    LinkStarted();
+    m_outputs.LinkStarted(m_line);
     // The port takes a rate the line can run within 2 %; farther off, the
     // line is not what was asked for.
     const int baud = m_line.baud;
@@ -249,59 +199,35 @@ Ending Session::OnDeviceGone(const std::string& gone) {
     }
     ErrorLine(gone + "; waiting for it to come back (Ctrl-C stops)");
     m_link.Stop();
-    m_feed.Drain();
-    WriteFiles(Clock::now());  // the wait may be long
+    m_outputs.TakeQueued();
+    m_outputs.WriteFiles(Clock::now());  // the wait may be long
     Ending ending = AwaitDevice();
     if (!ending.why.empty()) return ending;
     Status("the receiver at " + m_o.device + " is back; the start dialog runs again");
     std::string error;
     m_link.Prepare(m_o.dialog, &error);
-    m_feed.Drain();  // the old link's records are the old link's
+    m_outputs.TakeQueued();  // the old link's records are the old link's
     const std::string refusal = m_link.Choose();
     if (!refusal.empty()) {
         ErrorLine("navigation did not start again: " + refusal);
         return {"navigation did not start again", kExitSource};
     }
-    LinkStarted();
+    m_outputs.LinkStarted(m_line);
     return {};
-}
-
-void Session::LinkStarted() {
-    const Clock::time_point now = Clock::now();
-    m_hints.LinkStarted(now, m_line);
-    if (m_files.Asked()) m_schedule.Start(now);
-    if (m_showProgress) m_nextProgress = now;
-}
-
-// The track files, when there are new fixes since the last write.
-void Session::WriteFiles(Clock::time_point now) {
-    if (!m_files.Asked()) return;
-    const long positions = m_feed.PositionCount();
-    if (!m_schedule.WriteNow(now, positions)) return;
-    m_files.Write();
-    m_schedule.Wrote(positions, now, Clock::now());
-}
-
-void Session::DrawProgress(Clock::time_point now) {
-    m_progress.Update(m_source.Progress());
-    m_nextProgress = now + kProgressTick;
 }
 
 // The host's stop command first, then the module's own shutdown; then the
 // records still on their way, the files, and what the outputs still hold.
 int Session::ShutDown(const Ending& ending) {
-    m_progress.Update(m_source.Progress());
-    m_progress.Finish();
+    m_outputs.FinishProgress();
     Status("stopping (" + ending.why + "): the host's GPS stop command, then the plug-in's Close and Release");
     AllowImmediateStop();
     m_link.Stop();
     m_source.Stop();
     m_plugin.reset();
     m_source.DrainTap();  // the module's last reads, for the log
-    m_feed.Finish();  // the last second's line and report, once no record can follow
-    m_files.Write();
-    int exitCode = m_files.Failed() ? kExitRunFailed : ending.exitCode;
-    Status(std::to_string(m_feed.Count()) + " records, " + std::to_string(m_files.track().points().size()) +
+    int exitCode = m_outputs.Finish() ? ending.exitCode : kExitRunFailed;
+    Status(std::to_string(m_outputs.Count()) + " records, " + std::to_string(m_outputs.TrackPoints()) +
            " fixes in the track");
     if (m_host.ProfileFailed() && exitCode == kExitOk) exitCode = kExitRunFailed;
     return exitCode;
