@@ -132,6 +132,31 @@ RunSettings RunSettingsFrom(const Options& o) {
     return s;
 }
 
+// The data source, opened and prepared; nullptr, said, when it cannot be.
+std::unique_ptr<DataSource> PreparedSource(const Options& o, const IniProfile& profile) {
+    std::string error;
+    std::unique_ptr<DataSource> source = MakeDataSource(SourceSettingsFrom(o, profile), &error);
+    if (!source) ErrorLine(error);
+    return source;
+}
+
+#ifndef _WIN32
+// --serve, listening; nullptr, said, when the port cannot be had.
+std::unique_ptr<GpsdServer> StartedServer(const Options& o, EventLoop& loop) {
+    auto server = std::make_unique<GpsdServer>(
+        GpsdServer::Setup{"vpihost " VPIHOST_VERSION, ReportDevice(o.device, o.replay), !o.localTime}, loop);
+    std::string error;
+    if (!server->Start(o.serveHost, o.servePort, &error)) {
+        ErrorLine(error);
+        return nullptr;
+    }
+    const bool v6 = o.serveHost.find(':') != std::string::npos;
+    Status("serving the GPS tools' JSON protocol on " + (v6 ? "[" + o.serveHost + "]" : o.serveHost) + ":" +
+           std::to_string(server->Port()));
+    return server;
+}
+#endif
+
 int Run(const Options& o) {
     SetQuiet(o.quiet);
 #ifdef _WIN32
@@ -152,28 +177,14 @@ int Run(const Options& o) {
     std::unique_ptr<DataSource> source = MakePortDefaults();
     if (!o.about) {
         if (!OutputsWritable(o.gpx, o.svg, o.logPath)) return kExitRunFailed;
-        std::string error;
-        source = MakeDataSource(SourceSettingsFrom(o, profile), &error);
-        if (!source) {
-            ErrorLine(error);
-            return kExitSource;
-        }
+        if (!(source = PreparedSource(o, profile))) return kExitSource;
     }
     source->Attach(loop);
     RecordConsumer* consumer = nullptr;
 #ifndef _WIN32
     std::unique_ptr<GpsdServer> server;  // stops after the module, with the last second's reports
     if (o.serve && !o.about) {
-        server = std::make_unique<GpsdServer>(
-            GpsdServer::Setup{"vpihost " VPIHOST_VERSION, ReportDevice(o.device, o.replay), !o.localTime}, loop);
-        std::string error;
-        if (!server->Start(o.serveHost, o.servePort, &error)) {
-            ErrorLine(error);
-            return kExitRunFailed;
-        }
-        const bool v6 = o.serveHost.find(':') != std::string::npos;
-        Status("serving the GPS tools' JSON protocol on " + (v6 ? "[" + o.serveHost + "]" : o.serveHost) + ":" +
-               std::to_string(server->Port()));
+        if (!(server = StartedServer(o, loop))) return kExitRunFailed;
         consumer = server.get();
     }
 #endif
