@@ -6,6 +6,8 @@
 // the device (the link in the prefix), and the other sources are Linux's.
 #pragma once
 
+#include <windows.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -57,8 +59,11 @@ public:
     std::string Description() const;
     // The line speed the device runs at now, 0 when it cannot be told.
     int LineSpeed() const;
+    // Once the module is loaded: what it reads is watched (on Linux the
+    // stand-in shows the reads already).
+    void WatchModule(HMODULE module);
     // The sentence identifiers the module has read ("$GNRMC"), in the
-    // order first seen; empty where vpihost does not see the line (Windows).
+    // order first seen; empty where vpihost does not see them.
     std::vector<std::string> SentenceIdsRead() const;
     // Said when the start dialog could not open COM<port>: what stands
     // behind it, and how to give it another device.

@@ -357,6 +357,7 @@ int DataSource::LineSpeed() const {
     return fd < 0 ? 0 : LineSpeedOf(fd);
 }
 
+void DataSource::WatchModule(HMODULE) {}
 std::vector<std::string> DataSource::SentenceIdsRead() const { return m->log.ids.Seen(); }
 
 std::string DataSource::PortAdvice(int port) const {

@@ -6,6 +6,8 @@
 #include "source/DataSource.h"
 #include "module/PluginProfile.h"
 #include "run/Wakeup.h"
+#include "source/ModuleReads.h"
+#include "source/SentenceIds.h"
 
 namespace vpihost {
 
@@ -65,11 +67,14 @@ bool PointPortAt(int port, const std::string& device, std::string* link, std::st
     return false;
 }
 
+void TakeIds(void* ids, const char* bytes, size_t size) { static_cast<SentenceIds*>(ids)->Take(bytes, size); }
+
 }  // namespace
 
 struct DataSource::Impl {
     std::string description = "the COM ports of this computer";
     std::string device;  // --device under Wine: what the port points at
+    SentenceIds ids;     // of what the module read
 };
 
 DataSource::DataSource() : m(new Impl) {}
@@ -112,7 +117,8 @@ void DataSource::Wait(std::chrono::steady_clock::time_point until) {
 std::string DataSource::Progress() const { return std::string(); }
 std::string DataSource::Description() const { return m->description; }
 int DataSource::LineSpeed() const { return 0; }
-std::vector<std::string> DataSource::SentenceIdsRead() const { return {}; }
+void DataSource::WatchModule(HMODULE module) { WatchModuleReads(module, &TakeIds, &m->ids); }
+std::vector<std::string> DataSource::SentenceIdsRead() const { return m->ids.Seen(); }
 
 std::string DataSource::PortAdvice(int port) const {
     const std::string com = "COM" + std::to_string(port);
