@@ -22,14 +22,16 @@ add_link_options(-Wl,--no-insert-timestamp)
 
 # nt_ship_pe(<target> [MARKER <text>])
 #
-# The PE file the build leaves in bin/ is the one that ships: without debug
-# sections or symbols, which go to <file>.debug beside it, named by the
-# file's debug link. MARKER then writes the version-requirement marker into
+# The PE file the build leaves in bin/ is the one that ships: it keeps the
+# Windows floor (WindowsFloor.cmake), and goes without debug sections or
+# symbols, which go to <file>.debug beside it, named by the file's debug
+# link. MARKER then writes the version-requirement marker into
 # the header area, which stripping rewrites. objcopy stamps the time into a
 # PE header it writes unless SOURCE_DATE_EPOCH says otherwise; 0 is what the
 # linker writes with --no-insert-timestamp.
 function(nt_ship_pe target)
   cmake_parse_arguments(P "" "MARKER" "" ${ARGN})
+  nt_keep_windows_floor(${target})
   set(file "$<TARGET_FILE:${target}>")
   set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
   add_custom_command(TARGET ${target} POST_BUILD

@@ -74,10 +74,14 @@ static void StorePosition(const NmeaPosition* pPosition) {
 
 // A receiver without a fix may go on sending a position (its last one, a
 // dead-reckoned or a simulated one) and mark it invalid: RMC or GLL status
-// "V", GGA fix quality "0". Such a position is none, read as empty fields
-// give it: 0 and 0, hemispheres unsigned. An empty mark changes nothing.
+// "V", GGA fix quality "0" (no fix) or "8" (simulator mode). Such a position
+// is none, read as empty fields give it: 0 and 0, hemispheres unsigned. An
+// empty mark changes nothing. Quality "6" (dead reckoning) is the receiver's
+// best estimate and is kept, as the GPS daemon reports it as a fix too.
 static int IsVoidStatus(const char* pszStatus) { return strcmp(pszStatus, "V") == 0; }
-static int IsNoFixQuality(const char* pszQuality) { return strcmp(pszQuality, "0") == 0; }
+static int IsNoFixQuality(const char* pszQuality) {
+    return strcmp(pszQuality, "0") == 0 || strcmp(pszQuality, "8") == 0;
+}
 
 static void ForgetPosition(NmeaPosition* pPosition) {
     pPosition->dRawLatitude = 0.0;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -137,6 +138,46 @@ TEST(VpihostExe, OptionsAreClickedIntoTheRealDialogAndTheLinkRuns) {
     EXPECT_TRUE(Has(r.err, "navigation started: centre the map off, 3D view on, record the track on")) << r.err;
     EXPECT_TRUE(Has(r.out, "\"dLatitude\":48.1173,\"dLongitude\":11.516666666666667,\"dAltitude\":545.4")) << r.out;
     EXPECT_TRUE(Has(r.gpx, "<trkpt lat=\"48.1173\" lon=\"11.516666666666667\">")) << r.gpx;
+}
+
+// A receiver of several satellite systems on COM3 (--device points it at
+// the cable) sends only $GN sentences: without --any-talker no position, and
+// the hint names them and the option, as vpihost sees what the module read;
+// with it the track fills.
+TEST(VpihostExe, SilenceHintNamesWhatTheModuleTakesOnlyWithAnyTalker) {
+    PortPair cable("COM2");
+    ASSERT_TRUE(cable.ok());
+    const char* prefix = getenv("WINEPREFIX");
+    ASSERT_NE(prefix, nullptr);
+    volatile bool running = true;
+    std::thread receiver([&] {
+        // Two a second, bounded so that it fits the cable's buffers when nobody reads.
+        for (int i = 0; i < 40 && running; ++i) {
+            cable.Write(
+                "$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*74\r\n"
+                "$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*59\r\n");
+            Sleep(500);
+        }
+    });
+    const std::string port = "--port 3 --receiver nmea --device " + std::string(prefix) + "/dosdevices/com2 ";
+    // Past the hint's 5 s, with room for a slow start of the loop.
+    Result plain = RunVpihost(port + "--duration 10");
+    Result any = RunVpihost(port + "--duration 3 --any-talker");
+    running = false;
+    receiver.join();
+    // The prefix as it was: COM3 unset.
+    std::string com3 = "Z:" + std::string(prefix) + "/dosdevices/com3";
+    for (char& c : com3)
+        if (c == '/') c = '\\';
+    DeleteFileA(com3.c_str());
+    EXPECT_EQ(0u, plain.exitCode) << plain.err;
+    EXPECT_TRUE(Has(plain.err,
+                    "5 s of records without a position: the receiver sends $GNRMC, $GNGGA; the module takes them "
+                    "with --any-talker"))
+        << plain.err;
+    EXPECT_FALSE(Has(plain.gpx, "<trkpt")) << plain.gpx;
+    EXPECT_EQ(0u, any.exitCode) << any.err;
+    EXPECT_TRUE(Has(any.gpx, "<trkpt lat=\"48.1173\" lon=\"11.516666666666667\">")) << any.gpx;
 }
 
 TEST(VpihostExe, RefusedStartIsAnsweredAndCancelled) {

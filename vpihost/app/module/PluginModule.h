@@ -28,6 +28,7 @@ public:
     // false with a one-line reason.
     bool Open(const std::string& path, std::string* error);
     void Unload();
+    HMODULE Handle() const { return m_module; }
 
     int Init(unsigned int pluginId, PluginInfo* info);
     int Load();

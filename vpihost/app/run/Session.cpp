@@ -79,6 +79,7 @@ int Session::LoadAndInit(const std::string& modulePath) {
         ErrorLine(error);
         return kExitModule;
     }
+    m_source.WatchModule(m_module.Handle());
     PluginInfo info;
     const int accepted = m_module.Init(kPluginId, &info);
     if (info.wrotePastTheEnd) {

@@ -2,9 +2,28 @@
 
 #ifndef _WIN32
 #include "source/ReadTap.h"
+#else
+#include <mutex>
+
+#include "source/ModuleReads.h"
+#include "source/SentenceIds.h"
 #endif
 
 namespace vpihost {
+
+#ifdef _WIN32
+// The identifiers of what the module read, gathered on its reading thread
+// under a lock held only for the copy.
+struct DataSource::ModuleReadIds {
+    std::mutex mutex;
+    SentenceIds ids;
+    static void Take(void* context, const char* bytes, size_t size) {
+        auto* reads = static_cast<ModuleReadIds*>(context);
+        std::lock_guard<std::mutex> lock(reads->mutex);
+        reads->ids.Take(bytes, size);
+    }
+};
+#endif
 
 DataSource::DataSource() = default;
 
@@ -33,8 +52,22 @@ std::string DataSource::Failure() const {
 std::vector<std::string> DataSource::SentenceIdsRead() const {
 #ifndef _WIN32
     if (m_tap) return m_tap->SentenceIdsRead();
+#else
+    if (m_moduleReads) {
+        std::lock_guard<std::mutex> lock(m_moduleReads->mutex);
+        return m_moduleReads->ids.Seen();
+    }
 #endif
     return {};
+}
+
+void DataSource::WatchModule(HMODULE module) {
+#ifdef _WIN32
+    m_moduleReads = std::make_unique<ModuleReadIds>();
+    WatchModuleReads(module, &ModuleReadIds::Take, m_moduleReads.get());
+#else
+    (void)module;
+#endif
 }
 
 void DataSource::DrainTap() {

@@ -9,6 +9,8 @@
 // and the line listeners.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,6 +78,9 @@ public:
     // The sentence identifiers the module has read ("$GNRMC"), in the
     // order first seen; empty where vpihost does not see the line (Windows).
     std::vector<std::string> SentenceIdsRead() const;
+    // Once the module is loaded: what it reads is watched where no tap
+    // sees the line (Windows; on Linux the stand-in shows the reads).
+    void WatchModule(HMODULE module);
     // The read tap, where vpihost sees the line (Linux); else nullptr.
     ReadTap* Tap() const { return m_tap.get(); }
     // The bytes the module has read so far have been taken (at the end).
@@ -90,6 +95,10 @@ private:
     std::shared_ptr<ReadTap> m_tap;
     EventLoop* m_loop = nullptr;
     int m_afterTurn = -1;
+#ifdef _WIN32
+    struct ModuleReadIds;
+    std::unique_ptr<ModuleReadIds> m_moduleReads;  // kept while the module may read
+#endif
 
 public:
     DataSource(const DataSource&) = delete;
