@@ -1,8 +1,10 @@
 // The server's command reader under any bytes a client may send: the same
-// commands however the bytes are cut into reads, each complete line read as
-// ParseRequestLine reads it (or refused whole when it is too long or not
-// text), every ERROR a valid report within the protocol's length, and the
-// client dropped only for a line far too long or a run of bad lines.
+// commands however the bytes are cut into reads, each complete line (LF or
+// CR LF ended) read as ParseRequestLine reads it (or refused whole when it
+// is too long or not text), every ERROR a valid report within the
+// protocol's length, every WATCH's members within their ranges and its
+// answer a valid report, and the client dropped only for a line far too
+// long or a run of bad lines, which empty lines do not break.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -19,7 +21,8 @@ static void Require(bool bCondition) {
 }
 
 static bool Same(const GpsdCommand& a, const GpsdCommand& b) {
-    return a.kind == b.kind && a.enable == b.enable && a.json == b.json && a.device == b.device && a.error == b.error;
+    return a.kind == b.kind && a.enable == b.enable && a.json == b.json && a.nmea == b.nmea && a.raw == b.raw &&
+           a.device == b.device && a.error == b.error;
 }
 
 // The reader fed in reads of the lengths the cut byte gives; false once it
@@ -51,10 +54,14 @@ static bool Expected(const uint8_t* pData, size_t nSize, std::vector<GpsdCommand
             commands.resize(1);
         } else if (!line.empty()) {
             commands = vpihost::ParseRequestLine(line);
+            // A CR too many before the line end changes nothing.
+            const std::vector<GpsdCommand> again = vpihost::ParseRequestLine(line + "\r");
+            Require(again.size() == commands.size());
+            for (size_t k = 0; k < again.size(); ++k) Require(Same(again[k], commands[k]));
         }
         bool bBad = false;
         for (const GpsdCommand& c : commands) bBad = bBad || c.kind == GpsdCommand::Kind::kError;
-        nBadInARow = bBad ? nBadInARow + 1 : 0;
+        if (bBad || !commands.empty()) nBadInARow = bBad ? nBadInARow + 1 : 0;
         // Only the last command of a line may be an error, which ends it.
         for (size_t k = 0; k + 1 < commands.size(); ++k) Require(commands[k].kind != GpsdCommand::Kind::kError);
         Require(commands.size() <= line.size() / 2 + 1);
@@ -70,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     ++pData;
     --nSize;
     std::vector<GpsdCommand> whole, cut, expected;
+    vpihost::WatchPolicy policy;
     const bool bWhole = Read(pData, nSize, 0, &whole);
     const bool bCut = Read(pData, nSize, nCut, &cut);
     const bool bExpected = Expected(pData, nSize, &expected);
@@ -85,7 +93,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
             Require(!whole[i].error.empty() && report.size() <= 1536);
             for (unsigned char c : report) Require(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F));
         }
-        Require(whole[i].enable >= -1 && whole[i].enable <= 1 && whole[i].json >= -1 && whole[i].json <= 1);
+        const GpsdCommand& c = whole[i];
+        Require(c.enable >= -1 && c.enable <= 1 && c.json >= -1 && c.json <= 1 && c.nmea >= -1 && c.nmea <= 1 &&
+                c.raw >= -1 && c.raw <= 2);
+        if (c.kind != GpsdCommand::Kind::kWatch) {
+            Require(c.enable == -1 && c.json == -1 && c.nmea == -1 && c.raw == -1 && c.device.empty());
+            continue;
+        }
+        // A WATCH with an argument says whether it enables.
+        Require(c.enable != -1 || (c.json == -1 && c.nmea == -1 && c.raw == -1 && c.device.empty()));
+        policy.Apply(c);
+        Require(policy.raw >= 0 && policy.raw <= 2);
+        const std::string answer = vpihost::WatchReport(policy);
+        Require(answer.size() < 200 && answer.find("\"raw\":" + std::to_string(policy.raw) + ",") != std::string::npos);
+        Require(policy.WantsSentences() == (policy.enable && (policy.nmea || policy.raw > 0)));
     }
     return 0;
 }

@@ -77,7 +77,10 @@ def main():
     requests = [b'?WATCH={"enable":true,"json":true}\n', b"?POLL;\r\n", b"?DEVICES;?VERSION;\n",
                 b'?WATCH={"enable":false};\n', b'?WATCH={"device":"/dev/ttyUSB0","raw":2,"nmea":false}\n',
                 b'?WATCH={"enable":true,"json":"yes"}\n', b"?DEVICE;\n", b"?" + b"W" * 90 + b"\n",
-                b"\x00\xff?POLL;\n", b'?WATCH={"enable":true\n', b'?WATCH={"a\\u00e9":1}\n']
+                b"\x00\xff?POLL;\n", b'?WATCH={"enable":true\n', b'?WATCH={"a\\u00e9":1}\n',
+                b'?WATCH={"enable":true,"nmea":true}\n', b'?WATCH={"raw":2,"pps":true}\n',
+                b'?WATCH={"json":false,"nmea":true,"raw":1};\r\r\n', b"?WATCHx\n?X\n\n?X\r\n \n",
+                b'?WATCH={"raw":3}\n?WATCH={}x\n']
     for i, request in enumerate(requests):
         write("gpsd_command", "r%02d" % i, bytes([7 * i + 1]) + request)
 

@@ -7,17 +7,30 @@
 // must not depend on how the line was cut into reads. (Only while the
 // accumulation buffer never overflows: text without a start marker that
 // outgrows it loses its oldest part, and how much depends on the reads.)
+//
+// vpihost's pairing of records with the lines they came from, fed each read
+// as its read tap is, must name for every record the line the decoder saw.
+#include <string>
 #include <vector>
 
 #include "FuzzSetup.h"
 #include "serial/ReceiverThread.h"
+#include "source/RecordOrigins.h"
 
 namespace {
 
 struct Reception {
     long nRecords = 0;
     uint64_t nHash = 1469598103934665603ULL;
+    const CGPSComm* pComm = nullptr;
+    vpihost::RecordOrigins origins;
 };
+
+// The sentence of the line the decoder has just seen, as vpihost names it.
+std::string SentenceOf(const char* pszLine) {
+    if (pszLine[0] == '$') return std::string(pszLine, strcspn(pszLine, ",*")).substr(0, 6);
+    return strncmp(pszLine, "SONY", 4) == 0 ? "SONY" : "";
+}
 
 class RecordingCheckingHost : public CheckingHost {
 public:
@@ -25,6 +38,7 @@ public:
     void SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) override {
         CheckingHost::SetGpsNaviInfo(pInfo);
         ++pReception->nRecords;
+        Require(pReception->origins.Next() == SentenceOf(pReception->pComm->m_szLine));
         const unsigned char* pByte = reinterpret_cast<const unsigned char*>(pInfo);
         for (size_t i = 0; i < sizeof *pInfo; ++i) {
             pReception->nHash = (pReception->nHash ^ pByte[i]) * 1099511628211ULL;
@@ -43,12 +57,15 @@ void Receive(uint8_t bConfig, const std::vector<std::vector<char>>& reads, Recep
     ResetRecord();
     Configure(bConfig, &comm, &Host());
     Host().pReception = pReception;
+    pReception->pComm = &comm;
+    pReception->origins.SetSony(comm.m_nProtocol == 1);
     static char szBuffer[RECEIVER_BUFFER_SIZE];
     static char szSentence[RECEIVER_SENTENCE_SIZE];
     char abRead[RECEIVER_READ_SIZE];
     szBuffer[0] = '\0';
     for (const std::vector<char>& read : reads) {
         if (!read.empty()) memcpy(abRead, read.data(), read.size());
+        pReception->origins.Read(read.data(), read.size());
         FrameReceived(&comm, szBuffer, abRead, static_cast<int>(read.size()), szSentence);
         Require(comm.m_nLineLength >= 0 && comm.m_nLineLength <= 255);
     }

@@ -178,7 +178,7 @@ TEST_F(Serve, AHundredClientsEachGetEverySecond) {
     for (int i = 0; i < 100; ++i) {
         clients.push_back(std::make_unique<Connection>(m_loop, m_server.Port()));
         ASSERT_TRUE(clients.back()->connected) << i;
-        clients.back()->Say("?WATCH={\"enable\":true}\n");
+        clients.back()->Say("?WATCH={\"enable\":true,\"json\":true}\n");
     }
     for (auto& c : clients)
         for (int k = 0; k < 3; ++k) c->Line();  // VERSION, DEVICES, WATCH
@@ -200,7 +200,7 @@ TEST_F(Serve, AClientThatNeverReadsIsDroppedAndOneThatLeavesHurtsNoOne) {
     Connection stalled(m_loop, m_server.Port(), 4096), leaver(m_loop, m_server.Port(), 4096),
         reader(m_loop, m_server.Port());
     for (Connection* c : {&stalled, &leaver, &reader}) {
-        c->Say("?WATCH={\"enable\":true}\n");
+        c->Say("?WATCH={\"enable\":true,\"json\":true}\n");
         for (int k = 0; k < 3; ++k) c->Line();  // VERSION, DEVICES, WATCH
     }
     int tpvs = 0;

@@ -4,8 +4,12 @@
 
 #include <cstring>
 
+#include <sstream>
+
+#include "serve/EpochReports.h"
 #include "serve/GpsdCommands.h"
 #include "serve/GpsdReports.h"
+#include "source/RecordOrigins.h"
 
 using namespace vpihost;
 
@@ -100,73 +104,274 @@ TEST(EpochReports, OneTpvPerSecondFromItsLastRecordWhenTheNextBeginsOrAfterAPaus
     EXPECT_EQ(out[0], epochs.LastTpv());
 }
 
-TEST(ParseRequestLine, CommandsAndTheirErrors) {
+namespace {
+
+// A receiver's second as the module's record shows it after each sentence:
+// GGA, RMC, GLL and VTG carry fix data, the others change nothing.
+void Sentence(const std::string& kind, int second, tagGPSNAVIINFO* info) {
+    const tagGPSNAVIINFO fix = Record(("12000" + std::to_string(second)).c_str(), 35 + second / 1000.0, 139, 0, 0, 0);
+    auto position = [&] {
+        memcpy(info->szTime, fix.szTime, sizeof info->szTime);
+        info->dLatitude = fix.dLatitude;
+        info->dLongitude = fix.dLongitude;
+    };
+    if (kind == "GGA") {
+        position();
+        info->dAltitude = 10 + second;
+        info->nSatellites = 8;
+    } else if (kind == "RMC") {
+        position();
+        info->dSpeed = 36;
+        info->dCourse = 90;
+        memcpy(info->szDate, fix.szDate, sizeof info->szDate);
+    } else if (kind == "GLL") {
+        position();
+    } else if (kind == "VTG") {
+        info->dSpeed = 37;
+        info->dCourse = 91;
+    }
+}
+
+// Feeds seconds of sentences ("GGA GSA RMC|GGA RMC|..."), 100 ms apart from
+// the start of each second, as the server's loop does: the pause looked at
+// before each record and late in the second. Gives each TPV as
+// "second@what sent it": the sentence whose record completed it, "pause",
+// or "end". known: the sentences are named to the reports.
+std::string Reported(const std::string& seconds, bool known = true) {
+    EpochReports epochs(ReportFacts{"/dev/ttyUSB0"});
+    tagGPSNAVIINFO info;
+    memset(&info, 0, sizeof info);
+    std::string got;
+    auto note = [&](const std::vector<std::string>& reports, const std::string& what) {
+        for (const std::string& r : reports) {
+            const size_t at = r.find("\"lat\":35.00");
+            if (r.find("\"TPV\"") == std::string::npos) continue;
+            got += (got.empty() ? "" : " ") + (at == std::string::npos ? "0" : r.substr(at + 11, 1)) + "@" + what;
+        }
+    };
+    std::istringstream in(seconds);
+    std::string second;
+    for (int s = 0; std::getline(in, second, '|'); ++s) {
+        std::istringstream kinds(second);
+        std::string kind;
+        for (int k = 0; kinds >> kind; ++k) {
+            const double now = s + 0.1 * k;
+            note(epochs.Expire(now), "pause");
+            Sentence(kind, s, &info);
+            note(epochs.Add(info, now, known ? "$GP" + kind : ""), kind);
+        }
+        note(epochs.Expire(s + 0.95), "pause");
+    }
+    note(epochs.Finish(), "end");
+    return got;
+}
+
+}  // namespace
+
+TEST(EpochReports, EachSecondAtTheSentenceThatEndsTheReceiversCycleOnceLearnt) {
     struct Case {
-        const char* line;
-        const char* kinds;  // one letter per command: W P D V E
-        int enable, json;   // of the last ?WATCH
-        const char* error;  // of the last command
+        const char* receiver;
+        std::string seconds;
+        bool known;
+        const char* reported;
     } cases[] = {
-        {"?WATCH={\"enable\":true,\"json\":true}", "W", 1, 1, ""},
-        {"?WATCH={ \"enable\" : false } ;", "W", 0, -1, ""},
-        {"?WATCH={\"device\":\"/dev/x\",\"raw\":1,\"nmea\":false,\"scaled\":true}", "W", -1, -1, ""},
-        {"?WATCH;?POLL;?DEVICES;?VERSION;", "WPDV", -1, -1, ""},
-        {"?POLL", "P", -1, -1, ""},
-        {"?DEVICE;", "E", -1, -1, "Unrecognized request 'DEVICE'"},
-        {"?poll;", "E", -1, -1, "Unrecognized request ''"},
-        {"POLL;", "E", -1, -1, "a request must begin with '?'"},
-        {"?POLL;x", "PE", -1, -1, "a request must begin with '?'"},
-        {"?POLL={}", "E", -1, -1, "?POLL takes no argument"},
-        {"?WATCH={\"enable\":1}", "E", -1, -1, "wrong type for 'enable' in WATCH"},
-        {"?WATCH={\"enable\":tru}", "E", -1, -1, "values must be strings, numbers, true or false"},
-        {"?WATCH={\"speed\":true}", "E", -1, -1, "unknown attribute 'speed' in WATCH"},
-        {"?WATCH={\"enable\":true", "E", -1, -1, "the object does not end with '}'"},
-        {"?WATCH={\"nested\":{}}", "E", -1, -1, "values must be strings, numbers, true or false"},
-        {"?WATCH=[]", "E", -1, -1, "an argument must be a JSON object"},
-        {"?WATCH={enable:true}", "E", -1, -1, "a member name must be a string"},
-        {"?WATCH={\"device\":\"a\\q\"}", "E", -1, -1, "values must be strings, numbers, true or false"},
-        {"?WATCH={\"enable\" true}", "E", -1, -1, "':' must follow a member name"},
+        // The first second, before anything is learnt, ends after its pause.
+        {"fix first, then satellites, time last", "GGA GSA RMC ZDA|GGA GSA GSV GSV RMC ZDA|GGA GSA RMC ZDA", true,
+         "0@pause 1@RMC 2@RMC"},
+        {"GGA then RMC", "GGA RMC|GGA RMC|GGA RMC", true, "0@pause 1@RMC 2@RMC"},
+        {"RMC then GGA", "RMC GGA|RMC GGA|RMC GGA", true, "0@pause 1@GGA 2@GGA"},
+        {"VTG after RMC", "GGA RMC VTG|GGA RMC VTG|GGA RMC VTG", true, "0@pause 1@VTG 2@VTG"},
+        {"a GLL now and then that adds nothing", "GGA RMC|GGA RMC GLL|GGA RMC|GGA RMC GLL", true,
+         "0@pause 1@RMC 2@RMC 3@RMC"},
+        // The order changes: one second reported early, then again, then
+        // the new last sentence.
+        {"GGA RMC becomes RMC GGA", "GGA RMC|GGA RMC|RMC GGA|RMC GGA|RMC GGA", true,
+         "0@pause 1@RMC 2@RMC 2@pause 3@GGA 4@GGA"},
+        // The last sentence stops: the pause ends that second, the next
+        // ones end at the new last sentence.
+        {"RMC stops", "GGA RMC|GGA RMC|GGA GSA|GGA GSA|GGA GSA", true, "0@pause 1@RMC 2@pause 3@GGA 4@GGA"},
+        {"sentences not known", "GGA GSA RMC|GGA GSA RMC|GGA GSA RMC", false, "0@pause 1@pause 2@pause"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.reported, Reported(c.seconds, c.known)) << c.receiver;
+}
+
+TEST(RecordOrigins, EachRecordPairedWithTheLineTheModuleDecoded) {
+    // Reads, and "?" for a record: what the sentence of each record is.
+    const std::string longSentence = "$GPGSV," + std::string(300, '1') + "\r\n";
+    struct Case {
+        std::vector<std::string> steps;
+        std::string sentences;
+    } cases[] = {
+        {{"?"}, "|"},
+        {{"$GPGGA,1\r\n$GPRMC,2*00\r\n", "?", "?", "?"}, "$GPGGA|$GPRMC||"},
+        {{"$GPG", "?", "GA,1\r\n$GP", "?", "RMC,2\r\n", "?", "?"}, "|$GPGGA|$GPRMC||"},
+        {{"xx$GNGGA,1\r\nhello\r\n$GPGSVXYZ,1\r\n", "?", "?", "?"}, "$GNGGA||$GPGSV|"},
+        {{std::string("$GP\0RMC,1\n", 11), "?", "SONY 1234\r\n", "?"}, "$GPRMC|SONY|"},
+        {{longSentence + "$GPRMC,1\r\n", "?", "?"}, "$GPRMC||"},
+        // A line whose record did not come is forgotten at the next read.
+        {{"$GPGGA,1\r\n", "$GPRMC,2\r\n", "?", "?"}, "$GPRMC||"},
+        {{"$GPGGA,1\r", "?", "\n", "?"}, "|$GPGGA|"},
+        // Sony records are cut at "SONY": one too long runs on into the next.
+        {{"sony", "SONY" + std::string(300, '1') + "\r\nSONY 2\r\nSONY 3\r\n", "?", "?", "?"}, "SONY|SONY||"},
+        {{"sony", "SONY 1\r\n$GPRMC,1\r\n", "?", "?"}, "SONY|$GPRMC|"},
     };
     for (const Case& c : cases) {
-        std::vector<GpsdCommand> commands = ParseRequestLine(c.line);
-        std::string kinds;
-        for (const GpsdCommand& command : commands) kinds += "WPDVE"[static_cast<int>(command.kind)];
-        EXPECT_EQ(c.kinds, kinds) << c.line;
-        if (commands.empty()) continue;
-        EXPECT_EQ(c.enable, commands.back().enable) << c.line;
-        EXPECT_EQ(c.json, commands.back().json) << c.line;
-        EXPECT_EQ(c.error, commands.back().error) << c.line;
+        RecordOrigins origins;
+        std::string got;
+        for (const std::string& step : c.steps) {
+            if (step == "?")
+                got += origins.Next() + "|";
+            else if (step == "sony")
+                origins.SetSony(true);
+            else
+                origins.Read(step.data(), step.size());
+        }
+        EXPECT_EQ(c.sentences, got) << c.steps.front();
     }
+}
+
+namespace {
+
+// The commands as one letter each (W P D V E) and the last WATCH's members.
+std::string Kinds(const std::vector<GpsdCommand>& commands) {
+    std::string kinds;
+    for (const GpsdCommand& c : commands) kinds += "WPDVE"[static_cast<int>(c.kind)];
+    return kinds;
+}
+
+std::string Members(const GpsdCommand& c) {
+    return "enable " + std::to_string(c.enable) + " json " + std::to_string(c.json) + " nmea " +
+           std::to_string(c.nmea) + " raw " + std::to_string(c.raw) + (c.device.empty() ? "" : " " + c.device);
+}
+
+const char* const kNone = "enable -1 json -1 nmea -1 raw -1";
+
+}  // namespace
+
+TEST(ParseRequestLine, CommandsTheirMembersAndTheirErrors) {
+    struct Case {
+        const char* line;
+        const char* kinds;
+        const char* members;  // of the last command
+        const char* error;    // of the last command
+    } cases[] = {
+        {"?WATCH={\"enable\":true,\"json\":true}", "W", "enable 1 json 1 nmea -1 raw -1", ""},
+        {"?WATCH={ \"enable\" : false } ;", "W", "enable 0 json -1 nmea -1 raw -1", ""},
+        // An argument without "enable" enables; none leaves the watch as it is.
+        {"?WATCH={\"json\":true}", "W", "enable 1 json 1 nmea -1 raw -1", ""},
+        {"?WATCH={}", "W", "enable 1 json -1 nmea -1 raw -1", ""},
+        {"?WATCH={\"raw\":2,\"pps\":true}", "W", "enable 1 json -1 nmea -1 raw 2", ""},
+        {"?WATCH={\"enable\":true,\"nmea\":true}", "W", "enable 1 json -1 nmea 1 raw -1", ""},
+        {"?WATCH={\"json\":false,\"nmea\":true,\"raw\":0}", "W", "enable 1 json 0 nmea 1 raw 0", ""},
+        {"?WATCH={\"device\":\"/dev/x\",\"raw\":1,\"nmea\":false,\"scaled\":true,\"remote\":\"r\"}", "W",
+         "enable 1 json -1 nmea 0 raw 1 /dev/x", ""},
+        {"?WATCH;?POLL;?DEVICES;?VERSION;", "WPDV", kNone, ""},
+        {"?POLL", "P", kNone, ""},
+        {" \t?POLL;\r", "P", kNone, ""},
+        {" \t\r", "", kNone, ""},
+        {"?DEVICE;", "E", kNone, "Unrecognized request 'DEVICE'"},
+        {"?poll;", "E", kNone, "Unrecognized request 'poll'"},
+        {"?WATCHx", "E", kNone, "Unrecognized request 'WATCHx'"},
+        {"?WATCH={}x", "E", kNone, "a command must end with ';'"},
+        {"POLL;", "E", kNone, "a request must begin with '?'"},
+        {"?POLL;x", "PE", kNone, "a request must begin with '?'"},
+        {"?POLL={}", "E", kNone, "?POLL takes no argument"},
+        {"?WATCH={\"enable\":1}", "E", kNone, "wrong type for 'enable' in WATCH"},
+        {"?WATCH={\"nmea\":\"true\"}", "E", kNone, "wrong type for 'nmea' in WATCH"},
+        {"?WATCH={\"raw\":3}", "E", kNone, "'raw' in WATCH must be 0, 1 or 2"},
+        {"?WATCH={\"raw\":true}", "E", kNone, "'raw' in WATCH must be 0, 1 or 2"},
+        {"?WATCH={\"raw\":1.5}", "E", kNone, "'raw' in WATCH must be 0, 1 or 2"},
+        {"?WATCH={\"device\":1}", "E", kNone, "wrong type for 'device' in WATCH"},
+        {"?WATCH={\"enable\":tru}", "E", kNone, "values must be strings, numbers, true or false"},
+        {"?WATCH={\"speed\":true}", "E", kNone, "unknown attribute 'speed' in WATCH"},
+        {"?WATCH={\"enable\":true", "E", kNone, "the object does not end with '}'"},
+        {"?WATCH={\"nested\":{}}", "E", kNone, "values must be strings, numbers, true or false"},
+        {"?WATCH=[]", "E", kNone, "an argument must be a JSON object"},
+        {"?WATCH={enable:true}", "E", kNone, "a member name must be a string"},
+        {"?WATCH={\"device\":\"a\\q\"}", "E", kNone, "values must be strings, numbers, true or false"},
+        {"?WATCH={\"enable\" true}", "E", kNone, "':' must follow a member name"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<GpsdCommand> commands = ParseRequestLine(c.line);
+        EXPECT_EQ(c.kinds, Kinds(commands)) << c.line;
+        const GpsdCommand last = commands.empty() ? GpsdCommand() : commands.back();
+        EXPECT_EQ(c.members, Members(last)) << c.line;
+        EXPECT_EQ(c.error, last.error) << c.line;
+    }
+}
+
+TEST(WatchPolicy, MembersNotNamedKeepTheirValueAndRawIsTheSentencesToo) {
+    struct Step {
+        const char* watch;
+        const char* policy;  // enable json nmea raw, then what goes out: R reports, S sentences
+    } steps[] = {
+        {"?WATCH;", "0000"},
+        {"?WATCH={\"enable\":true}", "1000"},
+        {"?WATCH={\"json\":true}", "1100 R"},
+        {"?WATCH={\"nmea\":true}", "1110 RS"},
+        {"?WATCH={\"enable\":false}", "0110"},
+        {"?WATCH={\"json\":false,\"nmea\":false,\"raw\":2}", "1002 S"},
+        {"?WATCH={\"raw\":1,\"json\":true}", "1101 RS"},
+    };
+    WatchPolicy policy;
+    for (const Step& step : steps) {
+        for (const GpsdCommand& c : ParseRequestLine(step.watch)) policy.Apply(c);
+        std::string got = std::to_string(policy.enable) + std::to_string(policy.json) + std::to_string(policy.nmea) +
+                          std::to_string(policy.raw);
+        if (policy.WantsReports() || policy.WantsSentences())
+            got += std::string(" ") + (policy.WantsReports() ? "R" : "") + (policy.WantsSentences() ? "S" : "");
+        EXPECT_EQ(step.policy, got) << step.watch;
+    }
+    EXPECT_EQ(
+        "{\"class\":\"WATCH\",\"enable\":true,\"json\":true,\"nmea\":false,\"raw\":1,\"scaled\":false,"
+        "\"timing\":false,\"split24\":false,\"pps\":false}",
+        WatchReport(policy));
 }
 
 TEST(CommandReader, LinesOfAnyBytesAnyCutBoundedAndDroppedForNoise) {
     const std::string eighty = "?WATCH={\"device\":\"" + std::string(60, 'x') + "\"}";
     ASSERT_EQ(80u, eighty.size());
-    const std::string input = "?POLL;\r\n" + eighty + "\r\n" + eighty + "y\n\x01?POLL;\n\xff\n\n?VER";
+    // One line end each: CR LF, LF, and a CR too many.
+    const std::string input = "?POLL;\r\n" + eighty + "\r\n" + eighty + "y\n\x01?POLL;\n\xff\n\n?WATCH;\r\r\n?VER";
     for (size_t cut = 1; cut <= input.size(); ++cut) {
         CommandReader reader;
         std::vector<GpsdCommand> out;
         for (size_t at = 0; at < input.size(); at += cut)
             ASSERT_TRUE(reader.Feed(input.data() + at, std::min(cut, input.size() - at), &out));
-        std::string kinds, errors;
-        for (const GpsdCommand& c : out) {
-            kinds += "WPDVE"[static_cast<int>(c.kind)];
-            errors += c.error.empty() ? "" : c.error + "|";
-        }
-        EXPECT_EQ("PWEEE", kinds) << "cut " << cut;
+        std::string errors;
+        for (const GpsdCommand& c : out) errors += c.error.empty() ? "" : c.error + "|";
+        EXPECT_EQ("PWEEEW", Kinds(out)) << "cut " << cut;
         EXPECT_EQ(
             "a request may be no more than 80 characters long|a request must be US-ASCII text|"
             "a request must be US-ASCII text|",
             errors);
     }
-    CommandReader endless;
-    std::vector<GpsdCommand> out;
+    // When a client is dropped: a line without end, a run of bad lines that
+    // only a good command breaks.
     const std::string kilobyte(CommandReader::kMaxOverlong, '?');
-    EXPECT_TRUE(endless.Feed(kilobyte.data(), kilobyte.size(), &out));
-    EXPECT_FALSE(endless.Feed("?", 1, &out)) << "a line that never ends";
-    CommandReader noisy;
-    const std::string bad = "?X;\n";
-    for (int i = 1; i < CommandReader::kMaxBadLines; ++i) EXPECT_TRUE(noisy.Feed(bad.data(), bad.size(), &out));
-    EXPECT_FALSE(noisy.Feed(bad.data(), bad.size(), &out));
-    EXPECT_EQ(CommandReader::kMaxBadLines, static_cast<int>(out.size()));
+    const std::string bad = "?X;\n", sevenBad = [&] {
+        std::string seven;
+        for (int i = 1; i < CommandReader::kMaxBadLines; ++i) seven += bad + (i % 2 ? "\n" : "\r\n \r\n");
+        return seven;
+    }();
+    struct Case {
+        std::string stream;
+        size_t commands;  // answered before the end or the drop
+        bool dropped;
+    } cases[] = {
+        {kilobyte, 0, false},
+        {kilobyte + "?", 0, true},
+        {kilobyte + "\n", 1, false},
+        {sevenBad, 7, false},
+        {sevenBad + bad, 8, true},
+        {sevenBad + "\n\n" + bad, 8, true},
+        {sevenBad + "?POLL;\n" + sevenBad + bad, 16, true},
+        {sevenBad + "?POLL;\n" + sevenBad, 15, false},
+    };
+    for (const Case& c : cases) {
+        CommandReader reader;
+        std::vector<GpsdCommand> out;
+        EXPECT_EQ(!c.dropped, reader.Feed(c.stream.data(), c.stream.size(), &out)) << c.stream;
+        EXPECT_EQ(c.commands, out.size()) << c.stream;
+    }
 }

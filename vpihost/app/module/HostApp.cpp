@@ -66,7 +66,7 @@ void HostApp::StartGpsNavi(int bCentering, int b3DView, int bRecord, int) {
 // for what the loop does with it. The module overwrites its record after
 // the call.
 void HostApp::SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) {
-    if (pInfo) m_records->Push(*pInfo);
+    if (pInfo) m_records->Push(*pInfo, m_origins ? m_origins->Next() : std::string());
 }
 
 void HostApp::ReleaseGpsNavi() {

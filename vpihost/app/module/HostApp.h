@@ -11,6 +11,7 @@
 
 #include "module/IniProfile.h"
 #include "run/RecordQueue.h"
+#include "source/RecordOrigins.h"
 #include "vpi_host.h"
 
 namespace vpihost {
@@ -40,6 +41,9 @@ public:
     int InitGpsNavi(unsigned int nView, VPI_CALLBACK pfnCallback) override;
     void StartGpsNavi(int bCentering, int b3DView, int bRecord, int nMode) override;
     void SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) override;
+    // Tells which sentence each record came from; none where the line is
+    // not seen.
+    void SetOrigins(RecordOrigins* origins) { m_origins = origins; }
     void ReleaseGpsNavi() override;
     double Convert60to10(double dPacked) override { return VpiPacked60To10(dPacked); }
 
@@ -57,6 +61,7 @@ private:
     bool m_localTime;
     IniProfile* m_profile;
     RecordQueue* m_records;
+    RecordOrigins* m_origins = nullptr;
     std::mutex m_mutex;
     std::vector<Menu> m_menus;
     std::vector<Hook> m_hooks;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 #include "GpsNaviInfo.h"
 
@@ -13,6 +14,7 @@ struct Record {
     tagGPSNAVIINFO stamped;  // its date only where it is its second's (DateStamp): for the track and the TPVs
     long number;             // from 0
     std::chrono::steady_clock::time_point at;  // when the module handed it over
+    std::string sentence;                      // the one it came from ("$GPRMC"), empty where not known
 };
 
 class RecordConsumer {

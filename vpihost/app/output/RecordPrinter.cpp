@@ -27,7 +27,7 @@ void RecordPrinter::Take(const Record& r) {
         Write(m_format == Format::kText ? HumanLine(r.info, r.number) : JsonLine(r.info, r.number));
         return;
     }
-    for (std::string& report : m_epochs.Add(r.stamped, SteadySeconds(r.at))) Write(std::move(report));
+    for (std::string& report : m_epochs.Add(r.stamped, SteadySeconds(r.at), r.sentence)) Write(std::move(report));
 }
 
 void RecordPrinter::Finish() {

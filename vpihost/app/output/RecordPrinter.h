@@ -8,7 +8,7 @@
 
 #include "output/OutputStream.h"
 #include "output/RecordConsumer.h"
-#include "serve/GpsdReports.h"
+#include "serve/EpochReports.h"
 
 namespace vpihost {
 

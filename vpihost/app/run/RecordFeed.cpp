@@ -13,7 +13,7 @@ namespace vpihost {
 void RecordFeed::Drain() {
     QueuedRecord queued;
     for (size_t n = m_queue.Size(); n > 0 && m_queue.Pop(&queued); --n) {
-        Record r{queued.info, queued.info, m_count++, queued.at};
+        Record r{queued.info, queued.info, m_count++, queued.at, queued.sentence};
         const tagGPSNAVIINFO& info = r.info;
         // The track's and the TPVs' times take a date only where it is that
         // second's.

@@ -8,7 +8,7 @@ namespace vpihost {
 
 RecordQueue::RecordQueue(size_t capacity) : m_slots(capacity) {}
 
-void RecordQueue::Push(const tagGPSNAVIINFO& info) {
+void RecordQueue::Push(const tagGPSNAVIINFO& info, const std::string& sentence) {
     const auto at = std::chrono::steady_clock::now();
     bool wasEmpty;
     {
@@ -21,6 +21,7 @@ void RecordQueue::Push(const tagGPSNAVIINFO& info) {
         QueuedRecord& slot = m_slots[(m_head + size) % m_slots.size()];
         memcpy(&slot.info, &info, sizeof slot.info);
         slot.at = at;
+        slot.sentence = sentence;  // a few characters: no allocation
         m_size = size + 1;
         wasEmpty = size == 0;
     }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "GpsNaviInfo.h"
@@ -15,6 +16,7 @@ namespace vpihost {
 
 struct QueuedRecord {
     tagGPSNAVIINFO info;
+    std::string sentence;                      // the one it came from ("$GPRMC"), empty where not known
     std::chrono::steady_clock::time_point at;  // when the module handed it over
 };
 
@@ -24,7 +26,7 @@ public:
 
     // The receiver thread. A record that finds the ring full is counted as
     // lost (Lost), never waited for.
-    void Push(const tagGPSNAVIINFO& info);
+    void Push(const tagGPSNAVIINFO& info, const std::string& sentence = std::string());
     // The loop: the oldest record, false when there is none.
     bool Pop(QueuedRecord* record);
 

@@ -40,6 +40,7 @@ public:
           m_installed(&m_host),
           m_link(m_host),
           m_stopTimer([this] { return m_stopAt; }, [](Clock::time_point) {}) {
+        if (m_source.Tap()) m_host.SetOrigins(&m_source.Tap()->Origins());
         m_loop.AddTimer(&m_stopTimer);
     }
     ~Session() { m_loop.RemoveTimer(&m_stopTimer); }

@@ -13,6 +13,10 @@ GpsdCommand Error(const std::string& message) {
     return c;
 }
 
+// JSON's white space; a stray CR before the line end is some client's
+// second line end, not a request.
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
 // A flat JSON object, as the commands' arguments are: names and values of
 // strings, numbers, true and false. Reads from line[*at] on.
 class ArgumentParser {
@@ -53,7 +57,7 @@ private:
         return true;
     }
     void Space() {
-        while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\t')) ++m_i;
+        while (m_i < m_s.size() && IsSpace(m_s[m_i])) ++m_i;
     }
     bool String(std::string* out) {
         if (!Take('"')) return false;
@@ -95,84 +99,150 @@ private:
     size_t m_i;
 };
 
-bool Flag(const std::string& value, bool isString, int* out) {
-    if (isString || (value != "true" && value != "false")) return false;
-    if (out) *out = value == "true";
-    return true;
+// The kinds of value a WATCH member takes.
+enum class Type { kFlag, kRawLevel, kText };
+
+constexpr int kMaxRaw = 2;  // raw 2 is the receiver's bytes unchanged; more is nothing
+
+// One value of its type into *out (where the member is kept); false when
+// the value is not of that type.
+bool Convert(Type type, const std::string& value, bool isString, int* out) {
+    switch (type) {
+        case Type::kFlag:
+            if (isString || (value != "true" && value != "false")) return false;
+            *out = value == "true";
+            return true;
+        case Type::kRawLevel:
+            if (isString || value.size() != 1 || value[0] < '0' || value[0] > '0' + kMaxRaw) return false;
+            *out = value[0] - '0';
+            return true;
+        case Type::kText:
+            return isString;
+    }
+    return false;
 }
 
-// ?WATCH's argument; the members this server does not act on are checked
-// for their type and otherwise left alone.
-bool WatchMember(GpsdCommand* c, const std::string& name, const std::string& value, bool isString, std::string* error) {
-    bool ok;
-    if (name == "enable") {
-        ok = Flag(value, isString, &c->enable);
-    } else if (name == "json") {
-        ok = Flag(value, isString, &c->json);
-    } else if (name == "nmea" || name == "scaled" || name == "split24" || name == "pps" || name == "timing") {
-        ok = Flag(value, isString, nullptr);
-    } else if (name == "raw") {
-        ok = !isString && value.find_first_not_of("0123456789") == std::string::npos;
-    } else if (name == "device") {
-        c->device = value;
-        ok = isString;
-    } else if (name == "remote") {
-        ok = isString;
-    } else {
-        *error = "unknown attribute '" + name + "' in WATCH";
+// ?WATCH's members: those this server acts on, and those it takes and
+// checks for their type only (the answer says they are off).
+struct WatchMember {
+    const char* name;
+    Type type;
+    int GpsdCommand::*flag;          // where a flag or level goes, or null
+    std::string GpsdCommand::*text;  // where a text goes, or null
+};
+
+constexpr WatchMember kWatchMembers[] = {
+    {"enable", Type::kFlag, &GpsdCommand::enable, nullptr},
+    {"json", Type::kFlag, &GpsdCommand::json, nullptr},
+    {"nmea", Type::kFlag, &GpsdCommand::nmea, nullptr},
+    {"raw", Type::kRawLevel, &GpsdCommand::raw, nullptr},
+    {"device", Type::kText, nullptr, &GpsdCommand::device},
+    {"scaled", Type::kFlag, nullptr, nullptr},
+    {"split24", Type::kFlag, nullptr, nullptr},
+    {"pps", Type::kFlag, nullptr, nullptr},
+    {"timing", Type::kFlag, nullptr, nullptr},
+    {"remote", Type::kText, nullptr, nullptr},
+};
+
+bool TakeWatchMember(GpsdCommand* c, const std::string& name, const std::string& value, bool isString,
+                     std::string* error) {
+    for (const WatchMember& m : kWatchMembers) {
+        if (name != m.name) continue;
+        int converted = 0;
+        if (!Convert(m.type, value, isString, &converted)) {
+            *error = m.type == Type::kRawLevel ? "'raw' in WATCH must be 0, 1 or 2"
+                                               : "wrong type for '" + name + "' in WATCH";
+            return false;
+        }
+        if (m.flag) c->*m.flag = converted;
+        if (m.text) c->*m.text = value;
+        return true;
+    }
+    *error = "unknown attribute '" + name + "' in WATCH";
+    return false;
+}
+
+struct CommandName {
+    const char* name;
+    GpsdCommand::Kind kind;
+    bool takesArgument;
+};
+
+constexpr CommandName kCommands[] = {
+    {"WATCH", GpsdCommand::Kind::kWatch, true},
+    {"POLL", GpsdCommand::Kind::kPoll, false},
+    {"DEVICES", GpsdCommand::Kind::kDevices, false},
+    {"VERSION", GpsdCommand::Kind::kVersion, false},
+};
+
+const CommandName* FindCommand(const std::string& name) {
+    for (const CommandName& c : kCommands)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+// A command's name runs to its argument, its ';', white space or the end.
+bool EndsName(char c) { return c == '=' || c == ';' || IsSpace(c); }
+
+void SkipSeparators(const std::string& line, size_t* i) {
+    while (*i < line.size() && (line[*i] == ';' || IsSpace(line[*i]))) ++*i;
+}
+
+// The argument of the command at line[*i] ('=' and the object), into c.
+bool TakeArgument(const std::string& line, size_t* i, const CommandName& name, GpsdCommand* c, std::string* error) {
+    if (!name.takesArgument) {
+        *error = std::string("?") + name.name + " takes no argument";
         return false;
     }
-    if (!ok) *error = "wrong type for '" + name + "' in WATCH";
-    return ok;
-}
-
-GpsdCommand::Kind KindOf(const std::string& name, bool* known) {
-    *known = true;
-    if (name == "WATCH") return GpsdCommand::Kind::kWatch;
-    if (name == "POLL") return GpsdCommand::Kind::kPoll;
-    if (name == "DEVICES") return GpsdCommand::Kind::kDevices;
-    if (name == "VERSION") return GpsdCommand::Kind::kVersion;
-    *known = false;
-    return GpsdCommand::Kind::kError;
+    ArgumentParser args(line, *i + 1);
+    const bool parsed = args.Object([&](const std::string& n, const std::string& v, bool s,
+                                        std::string* e) { return TakeWatchMember(c, n, v, s, e); },
+                                    error);
+    if (!parsed) return false;
+    *i = args.At();
+    if (*i < line.size() && line[*i] != ';' && !IsSpace(line[*i])) {
+        *error = "a command must end with ';'";
+        return false;
+    }
+    if (c->enable < 0) c->enable = 1;
+    return true;
 }
 
 }  // namespace
 
+void WatchPolicy::Apply(const GpsdCommand& watch) {
+    if (watch.enable >= 0) enable = watch.enable == 1;
+    if (watch.json >= 0) json = watch.json == 1;
+    if (watch.nmea >= 0) nmea = watch.nmea == 1;
+    if (watch.raw >= 0) raw = watch.raw;
+}
+
 std::vector<GpsdCommand> ParseRequestLine(const std::string& line) {
     std::vector<GpsdCommand> out;
     size_t i = 0;
+    SkipSeparators(line, &i);
     while (i < line.size()) {
         if (line[i] != '?') {
             out.push_back(Error("a request must begin with '?'"));
             return out;
         }
         const size_t start = ++i;
-        while (i < line.size() && isupper(static_cast<unsigned char>(line[i]))) ++i;
+        while (i < line.size() && !EndsName(line[i])) ++i;
         const std::string name = line.substr(start, i - start);
-        bool known = false;
-        GpsdCommand c;
-        c.kind = KindOf(name, &known);
+        const CommandName* known = FindCommand(name);
         if (!known) {
             out.push_back(Error("Unrecognized request '" + name + "'"));
             return out;
         }
-        if (i < line.size() && line[i] == '=') {
-            ArgumentParser args(line, i + 1);
-            std::string error;
-            const bool parsed = c.kind == GpsdCommand::Kind::kWatch
-                                    ? args.Object([&](const std::string& n, const std::string& v, bool s,
-                                                      std::string* e) { return WatchMember(&c, n, v, s, e); },
-                                                  &error)
-                                    : (error = "?" + name + " takes no argument", false);
-            if (!parsed) {
-                out.push_back(Error(error));
-                return out;
-            }
-            i = args.At();
+        GpsdCommand c;
+        c.kind = known->kind;
+        std::string error;
+        if (i < line.size() && line[i] == '=' && !TakeArgument(line, &i, *known, &c, &error)) {
+            out.push_back(Error(error));
+            return out;
         }
         out.push_back(c);
-        // Any ';' or white space after a command is ignored.
-        while (i < line.size() && (line[i] == ';' || line[i] == ' ' || line[i] == '\t')) ++i;
+        SkipSeparators(line, &i);
     }
     return out;
 }
@@ -187,32 +257,36 @@ bool CommandReader::Feed(const char* data, size_t size, std::vector<GpsdCommand>
         }
         if (++m_length > kMaxOverlong) return false;
         if (c >= 0x80 || (c < 0x20 && c != '\r' && c != '\t')) m_binary = true;
-        if (m_line.size() < kMaxLine) m_line += static_cast<char>(c);
-        m_lastByte = c;
+        if (m_line.size() <= kMaxLine) m_line += static_cast<char>(c);
     }
     return true;
 }
 
 void CommandReader::EndLine(std::vector<GpsdCommand>* out) {
-    if (m_lastByte == '\r') {
-        if (m_length <= kMaxLine) m_line.pop_back();
-        --m_length;
+    // One line end: LF, or CR LF. The CR is kept only while the line may
+    // still be short enough, so that it counts against no limit.
+    size_t length = m_length;
+    if (length > 0 && length == m_line.size() && m_line.back() == '\r') {
+        m_line.pop_back();
+        --length;
     }
     std::vector<GpsdCommand> commands;
     if (m_binary)
         commands.push_back(Error("a request must be US-ASCII text"));
-    else if (m_length > kMaxLine)
+    else if (length > kMaxLine)
         commands.push_back(Error("a request may be no more than " + std::to_string(kMaxLine) + " characters long"));
-    else if (m_length > 0)
+    else
         commands = ParseRequestLine(m_line);
     bool bad = false;
     for (const GpsdCommand& c : commands) bad = bad || c.kind == GpsdCommand::Kind::kError;
-    m_badInARow = bad ? m_badInARow + 1 : 0;
+    if (bad)
+        ++m_badInARow;
+    else if (!commands.empty())
+        m_badInARow = 0;
     out->insert(out->end(), commands.begin(), commands.end());
     m_line.clear();
     m_length = 0;
     m_binary = false;
-    m_lastByte = 0;
 }
 
 }  // namespace vpihost

@@ -30,10 +30,6 @@ std::string Head(const char* kind, const tagGPSNAVIINFO& info, const ReportFacts
     return std::string("{\"class\":\"") + kind + "\",\"device\":" + JsonString(facts.device) + Time(info, facts);
 }
 
-bool SameTime(const tagGPSNAVIINFO& a, const tagGPSNAVIINFO& b) {
-    return strncmp(a.szTime, b.szTime, sizeof a.szTime) == 0;
-}
-
 }  // namespace
 
 std::string ReportDevice(const std::string& device, const std::string& replay) {
@@ -78,10 +74,11 @@ std::string DevicesReport(const std::string& device, const std::string& activate
     return "{\"class\":\"DEVICES\",\"devices\":[" + one + "}]}";
 }
 
-std::string WatchReport(bool enable, bool json) {
-    return std::string("{\"class\":\"WATCH\",\"enable\":") + (enable ? "true" : "false") +
-           ",\"json\":" + (json ? "true" : "false") +
-           ",\"nmea\":false,\"raw\":0,\"scaled\":false,\"timing\":false,\"split24\":false,\"pps\":false}";
+std::string WatchReport(const WatchPolicy& p) {
+    auto flag = [](bool on) { return on ? "true" : "false"; };
+    return std::string("{\"class\":\"WATCH\",\"enable\":") + flag(p.enable) + ",\"json\":" + flag(p.json) +
+           ",\"nmea\":" + flag(p.nmea) + ",\"raw\":" + std::to_string(p.raw) +
+           ",\"scaled\":false,\"timing\":false,\"split24\":false,\"pps\":false}";
 }
 
 std::string PollReport(const std::string& isoNow, const std::string& tpv, const std::string& sky) {
@@ -91,58 +88,6 @@ std::string PollReport(const std::string& isoNow, const std::string& tpv, const 
 
 std::string ErrorReport(const std::string& message) {
     return "{\"class\":\"ERROR\",\"message\":" + JsonString(message) + "}";
-}
-
-std::vector<std::string> EpochReports::Add(const tagGPSNAVIINFO& info, double now) {
-    std::vector<std::string> out;
-    const bool sameEpoch = m_any && SameTime(info, m_last);
-    if (!sameEpoch) {
-        if (m_open) {
-            out = Report();
-            // The gaps inside the epoch just ended tell how long the next
-            // may pause before it is complete.
-            m_quiet = std::clamp(1.5 * m_widestGap + 0.02, kMinQuiet, kMaxQuiet);
-        }
-        m_widestGap = 0;
-        m_reported = false;
-    } else {
-        m_widestGap = std::max(m_widestGap, now - m_lastAt);
-        // Reported too early: wait longer from now on.
-        if (!m_open) m_quiet = std::clamp(1.5 * m_widestGap + 0.02, m_quiet, kMaxQuiet);
-    }
-    memcpy(&m_last, &info, sizeof m_last);
-    m_lastAt = now;
-    m_open = m_any = true;
-    Learn(info);
-    return out;
-}
-
-std::vector<std::string> EpochReports::Expire(double now) {
-    if (!m_open || now < Deadline()) return {};
-    return Report();
-}
-
-std::vector<std::string> EpochReports::Finish() { return m_open ? Report() : std::vector<std::string>(); }
-
-double EpochReports::Deadline() const { return m_open ? m_lastAt + m_quiet : 0; }
-
-std::vector<std::string> EpochReports::Report() {
-    m_open = false;
-    std::string tpv = TpvReport(m_last, m_facts);
-    std::string sky = SkyReport(m_last, m_facts);
-    std::vector<std::string> out;
-    if (!m_reported || tpv != m_lastTpv) out.push_back(tpv);
-    if (!sky.empty() && (!m_reported || sky != m_lastSky)) out.push_back(sky);
-    m_reported = true;
-    m_lastTpv = std::move(tpv);
-    if (!sky.empty()) m_lastSky = std::move(sky);
-    return out;
-}
-
-void EpochReports::Learn(const tagGPSNAVIINFO& info) {
-    if (info.dCourse != 0) m_facts.trackSeen = true;
-    if (info.dCourse != 0 || info.dSpeed != 0 || !DateText(info).empty()) m_facts.speedSeen = true;
-    if (info.nSatellites != 0) m_facts.satellitesSeen = true;
 }
 
 }  // namespace vpihost

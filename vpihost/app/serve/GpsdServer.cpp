@@ -129,8 +129,8 @@ bool GpsdServer::Start(const std::string& host, int port, std::string* error) {
     return true;
 }
 
-void GpsdServer::Hand(const tagGPSNAVIINFO& info, Clock::time_point at) {
-    if (m_listenFd >= 0) Broadcast(m_epochs.Add(info, SteadySeconds(at)));
+void GpsdServer::Hand(const tagGPSNAVIINFO& info, Clock::time_point at, const std::string& sentence) {
+    if (m_listenFd >= 0) Broadcast(m_epochs.Add(info, SteadySeconds(at), sentence));
 }
 
 void GpsdServer::Finish() {
@@ -217,16 +217,13 @@ void GpsdServer::Answer(Client& c, const GpsdCommand& command) {
                 Queue(fd, ErrorReport("no such device: " + command.device));
                 return;
             }
-            if (command.enable >= 0) c.watching = command.enable == 1;
-            if (command.json >= 0) c.json = command.json == 1;
-            // Enabling without a word on json means JSON: it is all this server writes.
-            if (command.enable == 1 && command.json < 0) c.json = true;
-            const bool watching = c.watching, json = c.json;  // c goes with a dropped client
-            if (watching) {
+            c.policy.Apply(command);
+            const WatchPolicy policy = c.policy;  // c goes with a dropped client
+            if (policy.enable) {
                 m_watched = true;
                 Queue(fd, DevicesReport(m_setup.device, m_activated, 0));
             }
-            Queue(fd, WatchReport(watching, json));
+            Queue(fd, WatchReport(policy));
             return;
         }
         case GpsdCommand::Kind::kPoll:
@@ -248,7 +245,7 @@ void GpsdServer::Broadcast(const std::vector<std::string>& reports) {
     if (reports.empty()) return;
     std::vector<int> watchers;
     for (const auto& [fd, c] : m_clients)
-        if (c.watching && c.json) watchers.push_back(fd);
+        if (c.policy.WantsReports()) watchers.push_back(fd);
     for (const std::string& report : reports)
         for (int fd : watchers) Queue(fd, report);
 }

@@ -15,6 +15,7 @@
 #include "output/RecordConsumer.h"
 #include "run/EventLoop.h"
 #include "serve/GpsdCommands.h"
+#include "serve/EpochReports.h"
 #include "serve/GpsdReports.h"
 
 namespace vpihost {
@@ -39,9 +40,10 @@ public:
     int Port() const { return m_port; }
 
     // A record that came at `at`; its reports go to the watchers.
-    void Hand(const tagGPSNAVIINFO& info, Clock::time_point at);
+    // sentence: the one it came from, where known (CycleEnd).
+    void Hand(const tagGPSNAVIINFO& info, Clock::time_point at, const std::string& sentence = std::string());
     void Hand(const tagGPSNAVIINFO& info) { Hand(info, Clock::now()); }
-    void Take(const Record& record) override { Hand(record.stamped, record.at); }
+    void Take(const Record& record) override { Hand(record.stamped, record.at, record.sentence); }
     // The last second's reports go out to the queues.
     void Finish() override;
 
@@ -75,8 +77,7 @@ private:
         std::string out;   // reports not yet taken by the socket
         size_t sent = 0;   // bytes of out already sent
         bool writable = true;  // false while the socket is full (watched for kOut)
-        bool watching = false;
-        bool json = false;
+        WatchPolicy policy;
         Clock::time_point lastProgress{};
     };
 

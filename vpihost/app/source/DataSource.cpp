@@ -79,6 +79,7 @@ void DataSource::DrainTap() {
 bool DataSource::StartTap(const SourceSettings& settings, std::string* error) {
 #ifndef _WIN32
     m_tap = std::make_shared<ReadTap>();
+    m_tap->Origins().SetSony(settings.sony);
     return settings.logPath.empty() || m_tap->LogTo(settings.logPath, error);
 #else
     (void)settings, (void)error;

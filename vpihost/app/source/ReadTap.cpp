@@ -38,6 +38,7 @@ bool ReadTap::LogTo(const std::string& path, std::string* error) {
 }
 
 void ReadTap::Copy(const char* bytes, size_t size) {
+    m_origins.Read(bytes, size);
     bool wasEmpty;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

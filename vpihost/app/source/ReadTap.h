@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "source/RecordOrigins.h"
 #include "source/SentenceIds.h"
 
 namespace vpihost {
@@ -40,6 +41,9 @@ public:
     void Drain();
 
     std::vector<std::string> SentenceIdsRead() const { return m_ids.Seen(); }
+    // Which sentence each record came from: fed on the receiver thread, as
+    // each read completes, and asked there as each record is handed over.
+    RecordOrigins& Origins() { return m_origins; }
     // Writing the log failed; empty while all is well.
     std::string Failure() const { return m_failure; }
     // Bytes that found the ring full, said as the loop takes the rest.
@@ -52,6 +56,7 @@ private:
     void Log(const char* bytes, size_t size);
     void Split(const char* bytes, size_t size);
 
+    RecordOrigins m_origins;
     std::mutex m_mutex;  // the ring, between the receiver thread and the loop
     std::vector<char> m_ring;
     size_t m_head = 0, m_size = 0;
