@@ -42,7 +42,8 @@ ensure_linux_tools() {
     ensure_packages cmake:cmake ninja:ninja-build g++:g++ /usr/src/googletest/CMakeLists.txt:googletest \
         python3:python3 i686-w64-mingw32-windres:binutils-mingw-w64-i686 \
         /usr/include/benchmark/benchmark.h:libbenchmark-dev \
-        gpspipe:gpsd-clients tmux:tmux
+        gpspipe:gpsd-clients tmux:tmux /usr/lib/python3/dist-packages/gps/__init__.py:python3-gps \
+        /usr/include/gps.h:libgps-dev
 }
 
 # can_run_i386: whether this machine runs 32-bit x86 programs. Some kernels

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Linux GPS tools (Debian's gpsd-clients) against vpihost --serve on a
-# loopback port the system chooses: gpspipe, gpxlogger and cgps (in tmux).
-# Usage: gpsd_clients_test.sh VPIHOST FIXTURES CASE; exit 77 (skipped) when a program is missing.
+# loopback port the system chooses: gpspipe, gpxlogger and cgps (in tmux),
+# a script on Python's gps module (python3-gps) and a C client on libgps.
+# Usage: gpsd_clients_test.sh VPIHOST FIXTURES CASE [LIBGPS_CLIENT]; exit 77
+# (skipped) when a program is missing.
 set -u
-vpihost=$1 fixtures=$2 case=$3
+vpihost=$1 fixtures=$2 case=$3 libgps_client=${4:-}
 need() {
     for program in "$@"; do
         command -v "$program" >/dev/null || { echo "skipped: $program is not installed (Debian: gpsd-clients, tmux)"; exit 77; }
@@ -71,6 +73,23 @@ cgps)
     done
     "${tmux[@]}" kill-server
     fail "cgps shows: $screen"
+    ;;
+python | libgps)
+    # Each second of the simulated drive: a 3D fix near 35.68 N, 139.77 E at
+    # 40 km/h, its time; the track once it is not 0.
+    if [ "$case" = python ]; then
+        /usr/bin/python3 -c 'import gps' 2>/dev/null || { echo "skipped: Python's gps module is not installed (Debian: python3-gps)"; exit 77; }
+        client=(/usr/bin/python3 "$fixtures/../gps_python_client.py")
+        when='20[0-9-]*T[0-9:]*\.000Z'
+    else
+        [ -x "$libgps_client" ] || { echo "skipped: libgps was not found when this was built (Debian: libgps-dev)"; exit 77; }
+        client=("$libgps_client")
+        when='[0-9]\{10\}'
+    fi
+    serve --simulate nmea --duration 30
+    timeout 25 "${client[@]}" 127.0.0.1 "$port" 8 >"$work/client" || fail "$case client: $(cat "$work/client")"
+    fixes=$(grep -c "^3 35\.68[0-9]* 139\.7[0-9]* [0-9.]* 11\.11 \(no\)\{0,1\}track $when\$" "$work/client")
+    [ "$fixes" = 8 ] || fail "$fixes of 8 seconds as expected in: $(cat "$work/client")"
     ;;
 agree)
     need gpspipe
