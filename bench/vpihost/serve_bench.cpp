@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -249,7 +250,7 @@ private:
     std::map<int, Client> m_clients;
     std::vector<Arrival> m_arrivals;
     std::thread m_thread;
-    bool m_done = false;
+    std::atomic<bool> m_done{false};
 };
 
 // Writes the seconds into both lines at 4800 baud, each burst from the start
@@ -326,17 +327,21 @@ void Run(int clients, const std::vector<Second>& seconds, const std::string& gps
     const std::string err = vpihost.Err();
     const int ports[kServers] = {atoi(err.c_str() + err.find("protocol on 127.0.0.1:") + 22), gpsdPort};
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // gpsd listening
-    Readers readers;
-    for (int server = 0; server < kServers; ++server)
+    // A reader of its own for each server's clients, so that neither waits
+    // for the other's.
+    Readers readers[kServers];
+    for (int server = 0; server < kServers; ++server) {
         for (int i = 0; i < clients && (server == 0 || daemon); ++i) {
             const int fd = Connect(ports[server]);
-            if (fd >= 0) readers.Add(server, fd);
+            if (fd >= 0) readers[server].Add(server, fd);
         }
-    readers.Start();
+        readers[server].Start();
+    }
     Pty* lines[kServers] = {&vpiLine, daemon ? &gpsdLine : nullptr};
     const auto lastFix = Feed(seconds, lines);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    const std::vector<Arrival> arrivals = readers.Stop();
+    std::vector<Arrival> arrivals = readers[0].Stop();
+    for (const Arrival& a : readers[1].Stop()) arrivals.push_back(a);
     for (int server = 0; server < kServers && (server == 0 || daemon); ++server)
         Print(server, clients, seconds, arrivals, lastFix[server]);
     vpihost.Signal(SIGTERM);
