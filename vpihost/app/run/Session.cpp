@@ -12,6 +12,7 @@
 #include "module/PluginProfile.h"
 #include "run/LinkControl.h"
 #include "run/RunOutputs.h"
+#include "source/ReadTap.h"
 #include "source/SentenceIds.h"
 
 namespace vpihost {
