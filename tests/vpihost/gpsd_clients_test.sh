@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Linux GPS tools (Debian's gpsd-clients) against vpihost --serve on a
-# loopback port the system chooses: gpspipe, gpxlogger and cgps (in tmux),
-# a script on Python's gps module (python3-gps) and a C client on libgps.
+# loopback port the system chooses: gpspipe (JSON and the raw sentences),
+# gpxlogger, cgps and gpsmon (in tmux), a script on Python's gps module
+# (python3-gps) and a C client on libgps.
 # Usage: gpsd_clients_test.sh VPIHOST FIXTURES CASE [LIBGPS_CLIENT]; exit 77
 # (skipped) when a program is missing.
 set -u
@@ -90,6 +91,38 @@ python | libgps)
     timeout 25 "${client[@]}" 127.0.0.1 "$port" 8 >"$work/client" || fail "$case client: $(cat "$work/client")"
     fixes=$(grep -c "^3 35\.68[0-9]* 139\.7[0-9]* [0-9.]* 11\.11 \(no\)\{0,1\}track $when\$" "$work/client")
     [ "$fixes" = 8 ] || fail "$fixes of 8 seconds as expected in: $(cat "$work/client")"
+    ;;
+raw)
+    # gpspipe -r: the receiver's sentences byte for byte as the module read
+    # them (--log), CR LF included; the JSON of the answers aside.
+    need gpspipe
+    serve --simulate nmea --duration 30 --log "$work/line.log"
+    timeout 25 gpspipe -r -n 40 "127.0.0.1:$port" >"$work/pipe" || fail "gpspipe -r: $(cat "$work/pipe")"
+    grep -v '^{' "$work/pipe" | sed -n '/^\$GPGGA/,$p' >"$work/sentences"
+    lines=$(wc -l <"$work/sentences")
+    [ "$lines" -ge 20 ] || fail "$lines sentences from gpspipe -r: $(cat "$work/pipe")"
+    start=$(grep -n -F -x -- "$(head -1 "$work/sentences")" "$work/line.log" | head -1 | cut -d: -f1)
+    [ -n "$start" ] || fail "gpspipe's first GGA is not in the bytes read: $(head -1 "$work/sentences")"
+    tail -n +"$start" "$work/line.log" | head -n "$lines" | cmp - "$work/sentences" ||
+        fail "gpspipe -r differs from the bytes the module read: $(cat -A "$work/sentences" | head -5)"
+    ;;
+gpsmon)
+    # gpsmon asks for the raw stream without "enable" and shows the sentences.
+    need gpsmon tmux
+    serve --simulate nmea --duration 30
+    tmux=(tmux -L "vpihost-gpsmon-$$")
+    "${tmux[@]}" new-session -d -x 100 -y 40 "gpsmon 127.0.0.1:$port"
+    for _ in $(seq 100); do
+        screen=$("${tmux[@]}" capture-pane -p)
+        if grep -Eq '^\([0-9]+\) \$GPGGA,[0-9]{6}\.00,35[0-9]{2}\.[0-9]+,N,' <<<"$screen" &&
+            grep -Eq '^\([0-9]+\) \$GPRMC,' <<<"$screen" && grep -q "GPRMC.*GPGGA\|GPGGA.*GPRMC" <<<"$screen"; then
+            "${tmux[@]}" kill-server
+            exit 0
+        fi
+        sleep 0.2
+    done
+    "${tmux[@]}" kill-server
+    fail "gpsmon shows: $screen"
     ;;
 agree)
     need gpspipe

@@ -186,6 +186,7 @@ int Run(const Options& o) {
     if (o.serve && !o.about) {
         if (!(server = StartedServer(o, loop))) return kExitRunFailed;
         consumer = server.get();
+        if (source->Tap()) source->Tap()->AddListener(server.get());
     }
 #endif
     InstallStopSignal();

@@ -133,6 +133,15 @@ void GpsdServer::Hand(const tagGPSNAVIINFO& info, Clock::time_point at, const st
     if (m_listenFd >= 0) Broadcast(m_epochs.Add(info, SteadySeconds(at), sentence));
 }
 
+void GpsdServer::Line(const std::string& line) {
+    // Sentences and Sony records; not the noise of a line that is neither.
+    if (m_listenFd < 0 || (line.compare(0, 1, "$") != 0 && line.compare(0, 4, "SONY") != 0)) return;
+    std::vector<int> watchers;
+    for (const auto& [fd, c] : m_clients)
+        if (c.policy.WantsSentences()) watchers.push_back(fd);
+    for (int fd : watchers) Queue(fd, line);
+}
+
 void GpsdServer::Finish() {
     if (m_listenFd >= 0) Broadcast(m_epochs.Finish());
 }

@@ -17,10 +17,11 @@
 #include "serve/GpsdCommands.h"
 #include "serve/EpochReports.h"
 #include "serve/GpsdReports.h"
+#include "source/ReadTap.h"
 
 namespace vpihost {
 
-class GpsdServer : public RecordConsumer, public Timer {
+class GpsdServer : public RecordConsumer, public LineListener, public Timer {
 public:
     struct Setup {
         std::string release;      // for VERSION
@@ -46,6 +47,9 @@ public:
     void Take(const Record& record) override { Hand(record.stamped, record.at, record.sentence); }
     // The last second's reports go out to the queues.
     void Finish() override;
+    // A line the module read (the read tap): a sentence goes as it was read
+    // to the clients that watch the receiver's sentences (nmea, raw).
+    void Line(const std::string& line) override;
 
     // A client has asked for reports with ?WATCH.
     bool Watched() const { return m_watched; }
