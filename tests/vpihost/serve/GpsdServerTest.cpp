@@ -173,6 +173,36 @@ TEST_F(Serve, AnswersEachCommandAndStreamsReportsWhileWatching) {
     EXPECT_EQ("EOF", last);
 }
 
+TEST_F(Serve, SentencesAsReadToWhoWatchesThemAndTheReceiversComingAndGoing) {
+    Connection json(m_loop, m_server.Port()), nmea(m_loop, m_server.Port()), raw(m_loop, m_server.Port());
+    const char* const watches[] = {"?WATCH={\"json\":true}\n", "?WATCH={\"enable\":true,\"nmea\":true}\n",
+                                   "?WATCH={\"raw\":2,\"pps\":true}\n"};
+    Connection* clients[] = {&json, &nmea, &raw};
+    for (int i = 0; i < 3; ++i) {
+        clients[i]->Say(watches[i]);
+        for (int k = 0; k < 3; ++k) clients[i]->Line();  // VERSION, DEVICES, WATCH
+    }
+    const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+    m_server.Line(gga);
+    m_server.Line("\x01noise");  // neither a sentence nor a Sony record
+    m_server.Line("SONY 1");
+    m_server.ReceiverPresent(false);
+    m_server.ReceiverPresent(true);
+    const std::string gone = "{\"class\":\"DEVICE\",\"path\":\"/dev/ttyUSB0\",\"activated\":0}";
+    const std::string back =
+        "{\"class\":\"DEVICE\",\"path\":\"/dev/ttyUSB0\",\"driver\":\"vpihost\",\"activated\":\"T\",\"flags\":1}";
+    for (Connection* c : {&nmea, &raw}) {
+        EXPECT_EQ(gga, c->Line());
+        EXPECT_EQ("SONY 1", c->Line());
+    }
+    for (Connection* c : clients) {
+        EXPECT_EQ(gone, c->Line());
+        EXPECT_EQ(back, Normal(c->Line()));
+    }
+    json.Say("?VERSION;\n");
+    EXPECT_EQ(kVersion, json.Line()) << "no sentences where JSON alone was asked for";
+}
+
 TEST_F(Serve, AHundredClientsEachGetEverySecond) {
     std::vector<std::unique_ptr<Connection>> clients;
     for (int i = 0; i < 100; ++i) {

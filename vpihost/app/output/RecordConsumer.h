@@ -21,6 +21,8 @@ class RecordConsumer {
 public:
     virtual ~RecordConsumer() = default;
     virtual void Take(const Record& record) = 0;
+    // The receiver went away (false), or is there again (true).
+    virtual void ReceiverPresent(bool) {}
     // No record follows: what is held back for the last second goes out.
     virtual void Finish() {}
     // While it is behind but still takes its output (a reader that reads

@@ -37,6 +37,10 @@ std::chrono::steady_clock::time_point RecordFeed::HeldUntil() const {
     return until;
 }
 
+void RecordFeed::ReceiverPresent(bool present) {
+    for (RecordConsumer* consumer : m_consumers) consumer->ReceiverPresent(present);
+}
+
 void RecordFeed::Finish() {
     Drain();
     for (RecordConsumer* consumer : m_consumers) consumer->Finish();

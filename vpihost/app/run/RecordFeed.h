@@ -21,6 +21,8 @@ public:
     void Drain();
     // The records are over: the consumers' Finish.
     void Finish();
+    // The receiver went away or came back: the consumers are told.
+    void ReceiverPresent(bool present);
 
     // The latest time a consumer asks a fast replay to wait until.
     std::chrono::steady_clock::time_point HeldUntil() const;

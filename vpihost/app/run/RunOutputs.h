@@ -40,6 +40,8 @@ public:
     // What is queued now is handed on (before a wait that may be long, or
     // a link started again).
     void TakeQueued() { m_feed.Drain(); }
+    // The receiver went away or came back: the consumers are told.
+    void ReceiverPresent(bool present) { m_feed.ReceiverPresent(present); }
     // The files now, when there are new fixes since their last write.
     void WriteFiles(Clock::time_point now);
     long Count() const { return m_feed.Count(); }

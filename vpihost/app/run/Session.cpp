@@ -110,8 +110,11 @@ Ending Session::AwaitFirstDevice() {
     const std::string absent = m_source.DeviceAbsent();
     if (absent.empty()) return {};
     ErrorLine(absent + "; waiting for it (Ctrl-C stops)");
+    m_outputs.ReceiverPresent(false);
     Ending ending = AwaitDevice();
-    if (ending.why.empty()) Status("the receiver at " + m_o.device + " is there");
+    if (!ending.why.empty()) return ending;
+    Status("the receiver at " + m_o.device + " is there");
+    m_outputs.ReceiverPresent(true);
     return ending;
 }
 
@@ -203,6 +206,7 @@ Ending Session::OnDeviceGone(const std::string& gone) {
     ErrorLine(gone + "; waiting for it to come back (Ctrl-C stops)");
     m_link.Stop();
     m_outputs.TakeQueued();
+    m_outputs.ReceiverPresent(false);
     m_outputs.WriteFiles(Clock::now());  // the wait may be long
     Ending ending = AwaitDevice();
     if (!ending.why.empty()) return ending;
@@ -215,6 +219,7 @@ Ending Session::OnDeviceGone(const std::string& gone) {
         ErrorLine("navigation did not start again: " + refusal);
         return {"navigation did not start again", kExitSource};
     }
+    m_outputs.ReceiverPresent(true);
     m_outputs.LinkStarted(m_line);
     return {};
 }

@@ -67,11 +67,16 @@ std::string VersionReport(const std::string& release) {
            ",\"proto_major\":" + std::to_string(kProtoMajor) + ",\"proto_minor\":" + std::to_string(kProtoMinor) + "}";
 }
 
-std::string DevicesReport(const std::string& device, const std::string& activated, int bps) {
-    std::string one = "{\"class\":\"DEVICE\",\"path\":" + JsonString(device) + ",\"driver\":\"vpihost\"";
-    if (!activated.empty()) one += ",\"activated\":" + JsonString(activated) + ",\"flags\":1";
+std::string DeviceReport(const std::string& device, const std::string& activated, int bps) {
+    const std::string head = "{\"class\":\"DEVICE\",\"path\":" + JsonString(device);
+    if (activated.empty()) return head + ",\"activated\":0}";
+    std::string one = head + ",\"driver\":\"vpihost\",\"activated\":" + JsonString(activated) + ",\"flags\":1";
     if (bps > 0) one += ",\"bps\":" + std::to_string(bps);
-    return "{\"class\":\"DEVICES\",\"devices\":[" + one + "}]}";
+    return one + "}";
+}
+
+std::string DevicesReport(const std::string& device, const std::string& activated, int bps) {
+    return "{\"class\":\"DEVICES\",\"devices\":[" + DeviceReport(device, activated, bps) + "]}";
 }
 
 std::string WatchReport(const WatchPolicy& p) {

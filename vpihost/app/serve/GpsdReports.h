@@ -34,6 +34,9 @@ std::string SkyReport(const tagGPSNAVIINFO& info, const ReportFacts& facts);
 
 // The replies to commands; times in ISO 8601.
 std::string VersionReport(const std::string& release);
+// The DEVICE: when it was activated, or "activated":0 while it is away
+// (activated empty).
+std::string DeviceReport(const std::string& device, const std::string& activated, int bps);
 std::string DevicesReport(const std::string& device, const std::string& activated, int bps);
 std::string WatchReport(const WatchPolicy& policy);
 std::string PollReport(const std::string& isoNow, const std::string& tpv, const std::string& sky);

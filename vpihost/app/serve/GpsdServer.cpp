@@ -142,6 +142,15 @@ void GpsdServer::Line(const std::string& line) {
     for (int fd : watchers) Queue(fd, line);
 }
 
+void GpsdServer::ReceiverPresent(bool present) {
+    m_activated = present ? IsoTime(std::chrono::system_clock::now()) : std::string();
+    const std::string report = DeviceReport(m_setup.device, m_activated, 0);
+    std::vector<int> watchers;
+    for (const auto& [fd, c] : m_clients)
+        if (c.policy.enable) watchers.push_back(fd);
+    for (int fd : watchers) Queue(fd, report);
+}
+
 void GpsdServer::Finish() {
     if (m_listenFd >= 0) Broadcast(m_epochs.Finish());
 }

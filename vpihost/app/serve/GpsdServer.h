@@ -50,6 +50,9 @@ public:
     // A line the module read (the read tap): a sentence goes as it was read
     // to the clients that watch the receiver's sentences (nmea, raw).
     void Line(const std::string& line) override;
+    // A DEVICE to the watchers: "activated":0 while the receiver is away,
+    // the time it came back once it is there again.
+    void ReceiverPresent(bool present) override;
 
     // A client has asked for reports with ?WATCH.
     bool Watched() const { return m_watched; }
