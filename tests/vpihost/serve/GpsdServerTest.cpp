@@ -1,6 +1,7 @@
 // vpihost's server of the GPS tools' protocol, in this process on a port of
 // the loopback address the system chooses: the conversation, 100 clients,
-// a client that never reads, one that leaves in the middle, a taken port.
+// a client that never reads, one that leaves in the middle, a taken port;
+// and the rules for the server's slots on a moved clock.
 // One thread: the test turns the server's loop while it waits for a line,
 // so that nothing depends on two threads keeping pace.
 #include <gtest/gtest.h>
@@ -9,11 +10,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <regex>
+
 #include "run/EventLoop.h"
+#include "serve/ClientSlots.h"
 #include "serve/GpsdServer.h"
 
 using namespace vpihost;
@@ -203,6 +207,24 @@ TEST_F(Serve, SentencesAsReadToWhoWatchesThemAndTheReceiversComingAndGoing) {
     EXPECT_EQ(kVersion, json.Line()) << "no sentences where JSON alone was asked for";
 }
 
+TEST_F(Serve, IdleClientsWithoutAWatchGoAndMakeRoomForANewcomer) {
+    GpsdServer small(GpsdServer::Setup{"vpihost 9", "/dev/ttyUSB0", true, 2, std::chrono::milliseconds(100)}, m_loop);
+    std::string error;
+    ASSERT_TRUE(small.Start("127.0.0.1", 0, &error)) << error;
+    Connection idle(m_loop, small.Port()), watcher(m_loop, small.Port());
+    EXPECT_EQ(kVersion, idle.Line());
+    watcher.Say("?WATCH={\"enable\":true,\"json\":true}\n");
+    for (int k = 0; k < 3; ++k) watcher.Line();
+    // Both slots taken: the newcomer is served, the idle one makes room.
+    Connection newcomer(m_loop, small.Port());
+    EXPECT_EQ(kVersion, newcomer.Line());
+    EXPECT_EQ("EOF", idle.Line());
+    // Without a watch it goes once idle past the limit; the watcher stays.
+    EXPECT_EQ("EOF", newcomer.Line());
+    watcher.Say("?VERSION;\n");
+    EXPECT_EQ(kVersion, watcher.Line());
+}
+
 TEST_F(Serve, AHundredClientsEachGetEverySecond) {
     std::vector<std::unique_ptr<Connection>> clients;
     for (int i = 0; i < 100; ++i) {
@@ -278,4 +300,44 @@ TEST_F(Serve, ATakenPortIsNamedWithWhoHasIt) {
         error);
     EXPECT_FALSE(second.Start("192.0.2.1", 0, &error));
     EXPECT_EQ("cannot serve on 192.0.2.1:0: Cannot assign requested address", error);
+}
+
+TEST(ClientSlots, IdleClientsWithoutAWatchGoTheLongestIdleMakesRoomAndAcceptingPausesWithoutDescriptors) {
+    using namespace std::chrono;
+    const ClientSlots::Clock::time_point t0{};
+    ClientSlots slots(3, seconds(60));
+    int evict = 0;
+    for (int client = 1; client <= 3; ++client) {
+        EXPECT_TRUE(slots.Admit(&evict));
+        EXPECT_EQ(-1, evict);
+        slots.Opened(client, t0 + seconds(client));
+    }
+    // Full: the newcomer takes the place of the longest idle without a watch.
+    EXPECT_TRUE(slots.Admit(&evict));
+    EXPECT_EQ(1, evict);
+    slots.Watching(1, true, t0 + seconds(5));
+    slots.Answered(2, t0 + seconds(30));  // a good command: idle from then on
+    EXPECT_TRUE(slots.Admit(&evict));
+    EXPECT_EQ(3, evict);
+    slots.Watching(3, true, t0 + seconds(6));
+    slots.Watching(2, true, t0 + seconds(7));
+    EXPECT_FALSE(slots.Admit(&evict)) << "every client watches";
+    // A watch turned off: a minute from then.
+    slots.Watching(2, false, t0 + seconds(40));
+    EXPECT_EQ(t0 + seconds(100), slots.Deadline());
+    EXPECT_TRUE(slots.Idle(t0 + seconds(100) - milliseconds(1)).empty());
+    EXPECT_EQ(std::vector<int>{2}, slots.Idle(t0 + seconds(100)));
+    slots.Closed(2);
+    EXPECT_EQ(ClientSlots::Clock::time_point::max(), slots.Deadline()) << "the rest watch";
+    // Out of descriptors: accepting waits for one to free, or a second.
+    slots.AcceptFailed(EAGAIN, t0 + seconds(200));
+    EXPECT_TRUE(slots.Accepting(t0 + seconds(200)));
+    slots.AcceptFailed(EMFILE, t0 + seconds(200));
+    EXPECT_FALSE(slots.Accepting(t0 + seconds(200) + milliseconds(999)));
+    EXPECT_EQ(t0 + seconds(201), slots.Deadline());
+    EXPECT_TRUE(slots.Accepting(t0 + seconds(201)));
+    slots.AcceptFailed(ENFILE, t0 + seconds(300));
+    slots.Closed(3);
+    EXPECT_TRUE(slots.Accepting(t0 + seconds(300))) << "a client closed: a descriptor is free";
+    EXPECT_EQ(1u, slots.Count());
 }

@@ -1,13 +1,11 @@
 // The GPS tools' reports from the module's records, one per second of
-// receiver time reported at the end of the receiver's cycle, the command
-// reader that no bytes can hurt, and the server's rules for its slots.
+// receiver time reported at the end of the receiver's cycle, and the
+// command reader that no bytes can hurt.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 #include <sstream>
 
-#include "serve/ClientSlots.h"
 #include "serve/EpochReports.h"
 #include "serve/GpsdCommands.h"
 #include "serve/GpsdReports.h"
@@ -376,44 +374,4 @@ TEST(CommandReader, LinesOfAnyBytesAnyCutBoundedAndDroppedForNoise) {
         EXPECT_EQ(!c.dropped, reader.Feed(c.stream.data(), c.stream.size(), &out)) << c.stream;
         EXPECT_EQ(c.commands, out.size()) << c.stream;
     }
-}
-
-TEST(ClientSlots, IdleClientsWithoutAWatchGoTheLongestIdleMakesRoomAndAcceptingPausesWithoutDescriptors) {
-    using namespace std::chrono;
-    const ClientSlots::Clock::time_point t0{};
-    ClientSlots slots(3, seconds(60));
-    int evict = 0;
-    for (int client = 1; client <= 3; ++client) {
-        EXPECT_TRUE(slots.Admit(&evict));
-        EXPECT_EQ(-1, evict);
-        slots.Opened(client, t0 + seconds(client));
-    }
-    // Full: the newcomer takes the place of the longest idle without a watch.
-    EXPECT_TRUE(slots.Admit(&evict));
-    EXPECT_EQ(1, evict);
-    slots.Watching(1, true, t0 + seconds(5));
-    slots.Answered(2, t0 + seconds(30));  // a good command: idle from then on
-    EXPECT_TRUE(slots.Admit(&evict));
-    EXPECT_EQ(3, evict);
-    slots.Watching(3, true, t0 + seconds(6));
-    slots.Watching(2, true, t0 + seconds(7));
-    EXPECT_FALSE(slots.Admit(&evict)) << "every client watches";
-    // A watch turned off: a minute from then.
-    slots.Watching(2, false, t0 + seconds(40));
-    EXPECT_EQ(t0 + seconds(100), slots.Deadline());
-    EXPECT_TRUE(slots.Idle(t0 + seconds(100) - milliseconds(1)).empty());
-    EXPECT_EQ(std::vector<int>{2}, slots.Idle(t0 + seconds(100)));
-    slots.Closed(2);
-    EXPECT_EQ(ClientSlots::Clock::time_point::max(), slots.Deadline()) << "the rest watch";
-    // Out of descriptors: accepting waits for one to free, or a second.
-    slots.AcceptFailed(EAGAIN, t0 + seconds(200));
-    EXPECT_TRUE(slots.Accepting(t0 + seconds(200)));
-    slots.AcceptFailed(EMFILE, t0 + seconds(200));
-    EXPECT_FALSE(slots.Accepting(t0 + seconds(200) + milliseconds(999)));
-    EXPECT_EQ(t0 + seconds(201), slots.Deadline());
-    EXPECT_TRUE(slots.Accepting(t0 + seconds(201)));
-    slots.AcceptFailed(ENFILE, t0 + seconds(300));
-    slots.Closed(3);
-    EXPECT_TRUE(slots.Accepting(t0 + seconds(300))) << "a client closed: a descriptor is free";
-    EXPECT_EQ(1u, slots.Count());
 }

@@ -87,7 +87,10 @@ Clock::time_point FromSeconds(double seconds) {
 }  // namespace
 
 GpsdServer::GpsdServer(Setup setup, EventLoop& loop)
-    : m_setup(std::move(setup)), m_loop(loop), m_epochs(ReportFacts{m_setup.device, m_setup.timesAreUtc}) {}
+    : m_setup(std::move(setup)),
+      m_loop(loop),
+      m_epochs(ReportFacts{m_setup.device, m_setup.timesAreUtc}),
+      m_slots(m_setup.maxClients, m_setup.idleLimit) {}
 
 GpsdServer::~GpsdServer() { Stop(); }
 
@@ -157,10 +160,17 @@ void GpsdServer::Finish() {
 
 Clock::time_point GpsdServer::Deadline() const {
     const double open = m_epochs.Deadline();
-    return open == 0 ? kNever : FromSeconds(open);
+    return std::min(open == 0 ? kNever : FromSeconds(open), m_slots.Deadline());
 }
 
-void GpsdServer::Due(Clock::time_point now) { Broadcast(m_epochs.Expire(SteadySeconds(now))); }
+void GpsdServer::Due(Clock::time_point now) {
+    Broadcast(m_epochs.Expire(SteadySeconds(now)));
+    for (int fd : m_slots.Idle(now))
+        Drop(fd, "it asked for nothing in " +
+                     std::to_string(std::chrono::duration_cast<std::chrono::seconds>(m_setup.idleLimit).count()) +
+                     " s");
+    if (m_acceptPaused && m_slots.Accepting(now)) PauseAccepting(false);
+}
 
 Clock::time_point GpsdServer::HeldUntil() const {
     Clock::time_point until = Clock::time_point::min();
@@ -184,11 +194,14 @@ void GpsdServer::Stop() {
 void GpsdServer::Accept() {
     for (;;) {
         const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;
-        if (static_cast<int>(m_clients.size()) >= kMaxClients) {
-            close(fd);
-            continue;
+        if (fd < 0) {
+            // Out of descriptors the socket stays readable: accepting waits
+            // until one frees instead of failing again at once.
+            m_slots.AcceptFailed(errno, Clock::now());
+            if (!m_slots.Accepting(Clock::now())) PauseAccepting(true);
+            return;
         }
+        if (!Admit(fd)) continue;
         // The kernel's share of a slow client's backlog bounded too.
         const int sendBuffer = static_cast<int>(kMaxQueued);
         setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
@@ -196,8 +209,27 @@ void GpsdServer::Accept() {
         c.fd = fd;
         c.peer = Peer(fd);
         c.channel = m_loop.Watch(fd, EventLoop::kIn, [this, fd](unsigned events) { OnClient(fd, events); });
+        m_slots.Opened(fd, Clock::now());
         Queue(fd, VersionReport(m_setup.release));
     }
+}
+
+// Every slot taken: the client without a watch idle longest makes room;
+// when every client watches, the newcomer is closed.
+bool GpsdServer::Admit(int fd) {
+    int evict = -1;
+    if (!m_slots.Admit(&evict)) {
+        close(fd);
+        return false;
+    }
+    if (evict >= 0) Drop(evict, "it was idle longest and a newcomer needed its place");
+    return true;
+}
+
+void GpsdServer::PauseAccepting(bool paused) {
+    if (paused == m_acceptPaused) return;
+    m_acceptPaused = paused;
+    m_loop.Change(m_listenChannel, paused ? 0u : static_cast<unsigned>(EventLoop::kIn));
 }
 
 void GpsdServer::OnClient(int fd, unsigned events) {
@@ -229,6 +261,7 @@ void GpsdServer::Read(int fd) {
 
 void GpsdServer::Answer(Client& c, const GpsdCommand& command) {
     const int fd = c.fd;
+    if (command.kind != GpsdCommand::Kind::kError) m_slots.Answered(fd, Clock::now());
     switch (command.kind) {
         case GpsdCommand::Kind::kWatch: {
             if (!command.device.empty() && command.device != m_setup.device) {
@@ -236,6 +269,7 @@ void GpsdServer::Answer(Client& c, const GpsdCommand& command) {
                 return;
             }
             c.policy.Apply(command);
+            m_slots.Watching(fd, c.policy.enable, Clock::now());
             const WatchPolicy policy = c.policy;  // c goes with a dropped client
             if (policy.enable) {
                 m_watched = true;
@@ -329,6 +363,8 @@ void GpsdServer::Drop(int fd, const std::string& why) {
     m_loop.Forget(found->second.channel);
     close(fd);
     m_clients.erase(found);
+    m_slots.Closed(fd);
+    if (m_acceptPaused && m_slots.Accepting(Clock::now())) PauseAccepting(false);
 }
 
 }  // namespace vpihost

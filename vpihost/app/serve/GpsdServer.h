@@ -15,6 +15,7 @@
 #include "output/RecordConsumer.h"
 #include "run/EventLoop.h"
 #include "serve/GpsdCommands.h"
+#include "serve/ClientSlots.h"
 #include "serve/EpochReports.h"
 #include "serve/GpsdReports.h"
 #include "source/ReadTap.h"
@@ -27,6 +28,8 @@ public:
         std::string release;      // for VERSION
         std::string device;       // the reports' "device"
         bool timesAreUtc = true;  // not --local-time
+        size_t maxClients = ClientSlots::kCapacity;
+        Clock::duration idleLimit = ClientSlots::kIdleLimit;  // for a client without a watch
     };
 
     GpsdServer(Setup setup, EventLoop& loop);
@@ -60,7 +63,8 @@ public:
     // replay waits for it until kStall after its socket last took bytes.
     Clock::time_point HeldUntil() const override;
 
-    // The expiry of an open second.
+    // The expiry of an open second, of an idle client, of a pause in
+    // accepting.
     Clock::time_point Deadline() const override;
     void Due(Clock::time_point now) override;
 
@@ -72,8 +76,8 @@ public:
     static constexpr size_t kMaxQueued = 64 * 1024;
     static constexpr size_t kHighWater = kMaxQueued / 2;
     static constexpr auto kStall = std::chrono::seconds(1);
-    // Connections beyond this many are closed at once.
-    static constexpr int kMaxClients = 256;
+    // Clients served at once (ClientSlots: who makes room for a newcomer).
+    static constexpr int kMaxClients = static_cast<int>(ClientSlots::kCapacity);
 
 private:
     struct Client {
@@ -81,14 +85,16 @@ private:
         int channel = -1;
         std::string peer;  // "127.0.0.1:51234", for the line that drops it
         CommandReader reader;
-        std::string out;   // reports not yet taken by the socket
-        size_t sent = 0;   // bytes of out already sent
+        std::string out;       // reports not yet taken by the socket
+        size_t sent = 0;       // bytes of out already sent
         bool writable = true;  // false while the socket is full (watched for kOut)
         WatchPolicy policy;
         Clock::time_point lastProgress{};
     };
 
     void Accept();
+    bool Admit(int fd);
+    void PauseAccepting(bool paused);
     void OnClient(int fd, unsigned events);
     void Read(int fd);
     void Answer(Client& c, const GpsdCommand& command);
@@ -106,7 +112,9 @@ private:
     int m_port = 0;
     std::string m_activated;
     bool m_watched = false;
+    bool m_acceptPaused = false;
     EpochReports m_epochs;
+    ClientSlots m_slots;
     std::map<int, Client> m_clients;
 };
 
