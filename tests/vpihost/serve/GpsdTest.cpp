@@ -9,7 +9,6 @@
 #include "serve/EpochReports.h"
 #include "serve/GpsdCommands.h"
 #include "serve/GpsdReports.h"
-#include "source/RecordOrigins.h"
 
 using namespace vpihost;
 
@@ -193,41 +192,6 @@ TEST(EpochReports, EachSecondAtTheSentenceThatEndsTheReceiversCycleOnceLearnt) {
         {"sentences not known", "GGA GSA RMC|GGA GSA RMC|GGA GSA RMC", false, "0@pause 1@pause 2@pause"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.reported, Reported(c.seconds, c.known)) << c.receiver;
-}
-
-TEST(RecordOrigins, EachRecordPairedWithTheLineTheModuleDecoded) {
-    // Reads, and "?" for a record: what the sentence of each record is.
-    const std::string longSentence = "$GPGSV," + std::string(300, '1') + "\r\n";
-    struct Case {
-        std::vector<std::string> steps;
-        std::string sentences;
-    } cases[] = {
-        {{"?"}, "|"},
-        {{"$GPGGA,1\r\n$GPRMC,2*00\r\n", "?", "?", "?"}, "$GPGGA|$GPRMC||"},
-        {{"$GPG", "?", "GA,1\r\n$GP", "?", "RMC,2\r\n", "?", "?"}, "|$GPGGA|$GPRMC||"},
-        {{"xx$GNGGA,1\r\nhello\r\n$GPGSVXYZ,1\r\n", "?", "?", "?"}, "$GNGGA||$GPGSV|"},
-        {{std::string("$GP\0RMC,1\n", 11), "?", "SONY 1234\r\n", "?"}, "$GPRMC|SONY|"},
-        {{longSentence + "$GPRMC,1\r\n", "?", "?"}, "$GPRMC||"},
-        // A line whose record did not come is forgotten at the next read.
-        {{"$GPGGA,1\r\n", "$GPRMC,2\r\n", "?", "?"}, "$GPRMC||"},
-        {{"$GPGGA,1\r", "?", "\n", "?"}, "|$GPGGA|"},
-        // Sony records are cut at "SONY": one too long runs on into the next.
-        {{"sony", "SONY" + std::string(300, '1') + "\r\nSONY 2\r\nSONY 3\r\n", "?", "?", "?"}, "SONY|SONY||"},
-        {{"sony", "SONY 1\r\n$GPRMC,1\r\n", "?", "?"}, "SONY|$GPRMC|"},
-    };
-    for (const Case& c : cases) {
-        RecordOrigins origins;
-        std::string got;
-        for (const std::string& step : c.steps) {
-            if (step == "?")
-                got += origins.Next() + "|";
-            else if (step == "sony")
-                origins.SetSony(true);
-            else
-                origins.Read(step.data(), step.size());
-        }
-        EXPECT_EQ(c.sentences, got) << c.steps.front();
-    }
 }
 
 namespace {
