@@ -28,6 +28,27 @@ serve() {
     fail "vpihost did not say its port: $(cat "$work/err")"
 }
 
+# Runs a full-screen client in a tmux pane of COLUMNSxROWS until its screen
+# matches every extended regex given (exit 0); fails after 20 s with what
+# it shows.
+on_screen() {
+    local size=$1 program=$2 screen pattern shown
+    shift 2
+    local tmux=(tmux -L "vpihost-$case-$$")
+    "${tmux[@]}" new-session -d -x "${size%x*}" -y "${size#*x}" "$program"
+    for _ in $(seq 100); do
+        screen=$("${tmux[@]}" capture-pane -p) shown=1
+        for pattern in "$@"; do grep -Eq -- "$pattern" <<<"$screen" || shown=0; done
+        if [ "$shown" = 1 ]; then
+            "${tmux[@]}" kill-server
+            exit 0
+        fi
+        sleep 0.2
+    done
+    "${tmux[@]}" kill-server
+    fail "$program shows: $screen"
+}
+
 case $case in
 gpspipe)
     need gpspipe
@@ -60,20 +81,8 @@ gpxlogger)
 cgps)
     need cgps tmux
     serve --simulate nmea --duration 30
-    tmux=(tmux -L "vpihost-cgps-$$")
-    "${tmux[@]}" new-session -d -x 100 -y 30 "cgps 127.0.0.1:$port"
-    for _ in $(seq 100); do
-        screen=$("${tmux[@]}" capture-pane -p)
-        if grep -q "3D FIX" <<<"$screen" && grep -Eq "Latitude: +35\.68[0-9]+ N" <<<"$screen" &&
-            grep -Eq "Longitude: +139\.76[0-9]+ E" <<<"$screen" && grep -Eq "Alt \(HAE, MSL\): +n/a, +[0-9.]+ m" <<<"$screen" &&
-            grep -Eq "Speed: +40\.00 km/h" <<<"$screen" && grep -Eq "Track \(true, var\): +[0-9]+\.[0-9]" <<<"$screen"; then
-            "${tmux[@]}" kill-server
-            exit 0
-        fi
-        sleep 0.2
-    done
-    "${tmux[@]}" kill-server
-    fail "cgps shows: $screen"
+    on_screen 100x30 "cgps 127.0.0.1:$port" "3D FIX" "Latitude: +35\.68[0-9]+ N" "Longitude: +139\.76[0-9]+ E" \
+        "Alt \(HAE, MSL\): +n/a, +[0-9.]+ m" "Speed: +40\.00 km/h" "Track \(true, var\): +[0-9]+\.[0-9]"
     ;;
 python | libgps)
     # Each second of the simulated drive: a 3D fix near 35.68 N, 139.77 E at
@@ -110,19 +119,8 @@ gpsmon)
     # gpsmon asks for the raw stream without "enable" and shows the sentences.
     need gpsmon tmux
     serve --simulate nmea --duration 30
-    tmux=(tmux -L "vpihost-gpsmon-$$")
-    "${tmux[@]}" new-session -d -x 100 -y 40 "gpsmon 127.0.0.1:$port"
-    for _ in $(seq 100); do
-        screen=$("${tmux[@]}" capture-pane -p)
-        if grep -Eq '^\([0-9]+\) \$GPGGA,[0-9]{6}\.00,35[0-9]{2}\.[0-9]+,N,' <<<"$screen" &&
-            grep -Eq '^\([0-9]+\) \$GPRMC,' <<<"$screen" && grep -q "GPRMC.*GPGGA\|GPGGA.*GPRMC" <<<"$screen"; then
-            "${tmux[@]}" kill-server
-            exit 0
-        fi
-        sleep 0.2
-    done
-    "${tmux[@]}" kill-server
-    fail "gpsmon shows: $screen"
+    on_screen 100x40 "gpsmon 127.0.0.1:$port" '^\([0-9]+\) \$GPGGA,[0-9]{6}\.00,35[0-9]{2}\.[0-9]+,N,' \
+        '^\([0-9]+\) \$GPRMC,' 'GPRMC.*GPGGA|GPGGA.*GPRMC'
     ;;
 agree)
     need gpspipe
