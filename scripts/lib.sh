@@ -43,7 +43,7 @@ ensure_linux_tools() {
         python3:python3 i686-w64-mingw32-windres:binutils-mingw-w64-i686 \
         /usr/include/benchmark/benchmark.h:libbenchmark-dev \
         gpspipe:gpsd-clients tmux:tmux /usr/lib/python3/dist-packages/gps/__init__.py:python3-gps \
-        /usr/include/gps.h:libgps-dev
+        /usr/include/gps.h:libgps-dev gpsbabel:gpsbabel xmllint:libxml2-utils
 }
 
 # can_run_i386: whether this machine runs 32-bit x86 programs. Some kernels

@@ -101,6 +101,19 @@ TEST(Options, BadValuesAreRefusedWithTheOptionNamed) {
     EXPECT_NE(std::string::npos, Refusal({"--duration", "-1"}).find("--duration"));
     EXPECT_NE(std::string::npos, Refusal({"--duration", "nan"}).find("--duration"));
     EXPECT_NE(std::string::npos, Refusal({"--module"}).find("needs a value"));
+    // Plain decimal numbers only: strtod and strtol would take these; and
+    // an empty path would read as none given.
+    const std::vector<std::vector<std::string>> refused = {
+        {"--duration", "0x10"}, {"--duration", "1e3"}, {"--duration", " 5"},   {"--duration", "+5"},
+        {"--duration", "inf"},  {"--duration", "."},   {"--duration", "-1"},   {"--port", " 3"},
+        {"--port", "+3"},       {"--baud", "0x2580"},  {"--sim-speed", "1e2"}, {"--serve", "0x50"},
+        {"--device", ""},       {"--gpx", ""},         {"--replay", ""},       {"--log", ""}};
+    for (const auto& args : refused)
+        EXPECT_EQ(args[0] + " needs ", Refusal(args).substr(0, args[0].size() + 7)) << args[0] << " " << args[1];
+    EXPECT_EQ("--device needs a path, not ''", Refusal({"--device", ""}));
+    EXPECT_DOUBLE_EQ(0.5, Parse({"--duration", "0.5"}).duration);
+    EXPECT_DOUBLE_EQ(0.5, Parse({"--duration", ".5"}).duration);
+    EXPECT_EQ(3, Parse({"--port", "03"}).port);
     EXPECT_NE(std::string::npos, Refusal({"--frobnicate"}).find("unknown option"));
 }
 
@@ -115,9 +128,10 @@ TEST(Options, ConflictingSourcesAndMisplacedSwitchesAreRefused) {
 
 TEST(Options, HelpLinesShowSpellingsAndValuesInOneColumn) {
     const std::string help = vpihost::UsageText();
-    for (const char* line : {"\n  --port 1..4          COM1 to COM4\n",
-                             "\n  --json=tpv           one TPV object per record, as the Linux GPS tools write\n",
-                             "\n  --version, -V        vpihost's version\n", "\nData source:\n"})
+    for (const char* line :
+         {"\n  --port 1..4          COM1 to COM4\n",
+          "\n  --json=tpv           one TPV and one SKY object per second, as the Linux GPS tools write\n",
+          "\n  --version, -V        vpihost's version\n", "\nData source:\n"})
         EXPECT_NE(std::string::npos, help.find(line)) << line;
 }
 

@@ -9,8 +9,24 @@ namespace vpihost {
 
 namespace {
 
+// Plain decimal digits, with a fraction where allowed: strtol and strtod
+// would also take blanks, signs, "0x10" and "1e3".
+bool DecimalText(const std::string& text, bool fraction) {
+    size_t digits = 0, points = 0;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' && fraction && points == 0) {
+            ++points;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
 bool ParseInt(const std::string& text, long low, long high, int* out) {
-    if (text.empty()) return false;
+    if (!DecimalText(text, false)) return false;
     errno = 0;
     char* end = nullptr;
     long value = strtol(text.c_str(), &end, 10);
@@ -20,7 +36,7 @@ bool ParseInt(const std::string& text, long low, long high, int* out) {
 }
 
 bool ParsePositive(const std::string& text, double high, double* out) {
-    if (text.empty()) return false;
+    if (!DecimalText(text, true)) return false;
     errno = 0;
     char* end = nullptr;
     double value = strtod(text.c_str(), &end);
@@ -50,6 +66,9 @@ bool Take(std::string* field, const std::string& value) {
     *field = value;
     return true;
 }
+// An empty path would read as the option not given.
+bool TakePath(std::string* field, const std::string& value) { return !value.empty() && Take(field, value); }
+constexpr const char* kPath = "a path";
 bool On(bool* field) {
     *field = true;
     return true;
@@ -64,12 +83,12 @@ bool Set(int* field, bool on) {
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> rows = {
         Heading("Module and host:"),
-        {"--module", "PATH", nullptr, "plug-in module (default: NMEATavelo.vpl beside vpihost)", nullptr,
-         [](Options& o, Text, Text v) { return Take(&o.modulePath, v); }},
+        {"--module", "PATH", nullptr, "plug-in module (default: NMEATavelo.vpl beside vpihost)", kPath,
+         [](Options& o, Text, Text v) { return TakePath(&o.modulePath, v); }},
         {"--host-version", "N", nullptr, "host version reported to the plug-in (default " NT_HOST_VERSION_TEXT ")",
          "a number", [](Options& o, Text, Text v) { return ParseInt(v, 0, 2147483647L, &o.hostVersion); }},
-        {"--profile", "FILE", nullptr, "INI profile (default $XDG_CONFIG_HOME/vpihost/profile.ini)", nullptr,
-         [](Options& o, Text, Text v) { return Take(&o.profilePath, v); }},
+        {"--profile", "FILE", nullptr, "INI profile (default $XDG_CONFIG_HOME/vpihost/profile.ini)", kPath,
+         [](Options& o, Text, Text v) { return TakePath(&o.profilePath, v); }},
         {"--local-time", "", nullptr, "the view shows local time: the plug-in reports local times", nullptr,
          [](Options& o, Text, Text) { return On(&o.localTime); }},
         {"--about", "", nullptr, "show the plug-in's about box, then close it again", nullptr,
@@ -94,8 +113,8 @@ const std::vector<OptionRow>& OptionTable() {
         {"--no-any-talker", "", nullptr, "only $GP sentences again (the module's default); stored", nullptr,
          [](Options& o, Text, Text) { return Set(&o.anyTalker, false); }},
         Heading("Data source:"),
-        {"--device", "PATH", nullptr, "serial device behind the COM port (Linux, Wine)", nullptr,
-         [](Options& o, Text, Text v) { return Take(&o.device, v); }},
+        {"--device", "PATH", nullptr, "serial device behind the COM port (Linux, Wine)", kPath,
+         [](Options& o, Text, Text v) { return TakePath(&o.device, v); }},
         {"--wait-for-device", "", nullptr, "when the device goes away, wait for it and start again", nullptr,
          [](Options& o, Text, Text) { return On(&o.waitForDevice); }},
         {"--simulate", "nmea|sony", nullptr, "a simulated receiver on a pseudo-terminal (Linux)", "nmea or sony",
@@ -103,8 +122,8 @@ const std::vector<OptionRow>& OptionTable() {
         {"--sim-speed", "KMH", nullptr, "the simulated car's speed (default 40)",
          "a speed in km/h above 0 and up to 999",
          [](Options& o, Text, Text v) { return ParsePositive(v, 999, &o.simSpeedKmh); }},
-        {"--replay", "FILE", nullptr, "a recorded log written into a pseudo-terminal (Linux)", nullptr,
-         [](Options& o, Text, Text v) { return Take(&o.replay, v); }},
+        {"--replay", "FILE", nullptr, "a recorded log written into a pseudo-terminal (Linux)", kPath,
+         [](Options& o, Text, Text v) { return TakePath(&o.replay, v); }},
         {"--fast", "", nullptr, "replay as fast as the plug-in reads, not at the baud rate", nullptr,
          [](Options& o, Text, Text) { return On(&o.fast); }},
         {"--duration", "SECONDS", nullptr, "stop after this long (default: Ctrl-C, or the replay's end)",
@@ -112,16 +131,16 @@ const std::vector<OptionRow>& OptionTable() {
         Heading("Output:"),
         {"--json", "", nullptr, "one JSON object per record (the record's own members)", nullptr,
          [](Options& o, Text, Text) { return On(&o.json); }},
-        {"--json", "=tpv", nullptr, "one TPV object per record, as the Linux GPS tools write", nullptr,
+        {"--json", "=tpv", nullptr, "one TPV and one SKY object per second, as the Linux GPS tools write", nullptr,
          [](Options& o, Text, Text) { return On(&o.json) && On(&o.tpv); }},
         {"--all-records", "", nullptr, "a text line for every record (default: one per second of receiver time)",
          nullptr, [](Options& o, Text, Text) { return On(&o.allRecords); }},
-        {"--gpx", "FILE", nullptr, "write the track as GPX", nullptr,
-         [](Options& o, Text, Text v) { return Take(&o.gpx, v); }},
-        {"--svg", "FILE", nullptr, "write a picture of the track", nullptr,
-         [](Options& o, Text, Text v) { return Take(&o.svg, v); }},
-        {"--log", "FILE", nullptr, "record the raw bytes the plug-in read, for --replay", nullptr,
-         [](Options& o, Text, Text v) { return Take(&o.logPath, v); }},
+        {"--gpx", "FILE", nullptr, "write the track as GPX", kPath,
+         [](Options& o, Text, Text v) { return TakePath(&o.gpx, v); }},
+        {"--svg", "FILE", nullptr, "write a picture of the track", kPath,
+         [](Options& o, Text, Text v) { return TakePath(&o.svg, v); }},
+        {"--log", "FILE", nullptr, "record the raw bytes the plug-in read, for --replay", kPath,
+         [](Options& o, Text, Text v) { return TakePath(&o.logPath, v); }},
         {"--serve", "[[ADDR:]PORT]", nullptr,
          "serve the Linux GPS tools (cgps, gpspipe ...) on TCP (default 127.0.0.1:2947; Linux)",
          "[ADDR:]PORT, ADDR a numeric address, localhost or [IPv6]",

@@ -189,7 +189,7 @@ bool IniProfile::Save(std::string* error) const {
         code = ReplaceWholeFile(target, Text());
     }
     if (code == 0) return true;
-    *error = "cannot write the profile " + m_path + ": " + strerror(code);
+    *error = "cannot write the profile " + m_path + ": " + ReplaceFailure(code);
     return false;
 }
 

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -26,6 +29,8 @@ namespace fs = std::filesystem;
 int OpenNew(const std::string& path) {
     return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
+constexpr bool kMayKeep = false;
+int CopyPrefix(int, uint64_t, int) { return ENOSYS; }
 int WriteSome(int fd, const char* data, size_t size) { return _write(fd, data, static_cast<unsigned>(size)); }
 int Flush(int fd) { return _commit(fd); }
 int CloseFile(int fd) { return _close(fd); }
@@ -47,7 +52,36 @@ bool Rename(const std::string& from, const std::string& to) {
 // The target's mode and owner: Windows keeps neither apart from the name.
 int TakeOver(int, const std::string&) { return 0; }
 #else
-int OpenNew(const std::string& path) { return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
+// Read and write: it may be kept for the next replacement's prefix.
+int OpenNew(const std::string& path) { return open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
+constexpr bool kMayKeep = true;
+// The first bytes of from into to: in the kernel where it can, else read
+// and written here; 0 or an errno value.
+int CopyPrefix(int from, uint64_t bytes, int to) {
+    loff_t at = 0;
+    while (static_cast<uint64_t>(at) < bytes) {
+        const ssize_t n = copy_file_range(from, &at, to, nullptr, bytes - static_cast<uint64_t>(at), 0);
+        if (n > 0) continue;
+        if (n == 0) return EIO;  // the kept file is shorter than it was written
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return errno;
+        std::vector<char> buffer(1 << 20);
+        while (static_cast<uint64_t>(at) < bytes) {
+            const ssize_t got =
+                pread(from, buffer.data(), std::min<uint64_t>(buffer.size(), bytes - static_cast<uint64_t>(at)), at);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return got < 0 ? errno : EIO;
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t put = write(to, buffer.data() + done, static_cast<size_t>(got - done));
+                if (put < 0 && errno == EINTR) continue;
+                if (put <= 0) return put < 0 ? errno : EIO;
+                done += put;
+            }
+            at += got;
+        }
+    }
+    return 0;
+}
 int WriteSome(int fd, const char* data, size_t size) { return static_cast<int>(write(fd, data, size)); }
 int Flush(int fd) { return fsync(fd); }
 int CloseFile(int fd) { return close(fd); }
@@ -86,10 +120,11 @@ int TargetProblem(const std::string& target) {
     const fs::file_status status = fs::status(target, ec);
     if (status.type() == fs::file_type::not_found) return 0;
     if (status.type() == fs::file_type::directory) return EISDIR;
+    if (status.type() != fs::file_type::regular) return kNotRegularFile;
     return MayWrite(target) ? 0 : (errno ? errno : EACCES);
 }
 
-int WriteAll(int fd, const std::string& text) {
+int WriteText(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
         int n = WriteSome(fd, text.data() + done, text.size() - done);
@@ -97,7 +132,7 @@ int WriteAll(int fd, const std::string& text) {
         if (n <= 0) return n < 0 ? errno : EIO;
         done += static_cast<size_t>(n);
     }
-    return Flush(fd) == 0 ? 0 : errno;
+    return 0;
 }
 
 }  // namespace
@@ -118,18 +153,33 @@ bool ResolveLinks(const std::string& path, std::string* target) {
 }
 
 int ReplaceWholeFile(const std::string& path, const std::string& text) {
+    return ReplaceWholeFile(path, WholeFileParts{-1, 0, &text}, nullptr);
+}
+
+int ReplaceWholeFile(const std::string& path, const WholeFileParts& parts, int* kept) {
+    if (kept) *kept = -1;
     std::string target, temporary;
     if (!ResolveLinks(path, &target)) return ELOOP;
     if (int problem = TargetProblem(target)) return problem;
     const int fd = OpenTemporary(target, &temporary);
     if (fd < 0) return errno ? errno : EIO;
     int code = TakeOver(fd, target);
-    if (code == 0) code = WriteAll(fd, text);
-    if (CloseFile(fd) != 0 && code == 0) code = errno;
+    if (code == 0 && parts.prefixFd >= 0) code = CopyPrefix(parts.prefixFd, parts.prefixBytes, fd);
+    if (code == 0 && parts.text) code = WriteText(fd, *parts.text);
+    if (code == 0 && Flush(fd) != 0) code = errno;
+    // What stood there may have changed since it was looked at.
+    if (code == 0) code = TargetProblem(target);
     if (code == 0 && !Rename(temporary, target)) code = errno;
     if (code != 0) remove(temporary.c_str());
+    if (code == 0 && kept && kMayKeep) {
+        *kept = fd;
+        return 0;
+    }
+    if (CloseFile(fd) != 0 && code == 0) code = errno;
     return code;
 }
+
+std::string ReplaceFailure(int code) { return code == kNotRegularFile ? "it is not a regular file" : strerror(code); }
 
 int CheckReplaceable(const std::string& path) {
     std::string target, temporary;

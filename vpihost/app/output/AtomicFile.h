@@ -6,9 +6,12 @@
 // through to its target (made when it does not exist yet); the target's
 // mode is kept, and on Linux its owner where the system allows. A file that
 // may not be written (mode 0444) is refused like one in a folder that may
-// not be written, not replaced.
+// not be written, not replaced. Only a regular file is ever replaced: a
+// FIFO, a device or a socket where the file was is refused
+// (kNotRegularFile), also one reached through links.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vpihost {
@@ -18,8 +21,26 @@ namespace vpihost {
 bool ResolveLinks(const std::string& path, std::string* target);
 
 // Replaces the file at path (through its links) with text: 0, or why not
-// as an errno value. No temporary file is left behind.
+// as an errno value (or kNotRegularFile). No temporary file is left behind.
 int ReplaceWholeFile(const std::string& path, const std::string& text);
+
+// What a replacement holds: the first prefixBytes of the file open at
+// prefixFd (none when -1), then text; a long file that grows at its end so
+// costs the kernel's copy of the part that stays, not its making.
+struct WholeFileParts {
+    int prefixFd = -1;
+    uint64_t prefixBytes = 0;
+    const std::string* text = nullptr;
+};
+// As above. *kept, when given, gets a descriptor of the new file, open for
+// reading, for the next replacement's prefix; -1 where none is kept
+// (Windows refuses to replace a file that is open).
+int ReplaceWholeFile(const std::string& path, const WholeFileParts& parts, int* kept);
+
+// The target exists and is not a regular file.
+constexpr int kNotRegularFile = -1;
+// A failure in words: "it is not a regular file", or the system's text.
+std::string ReplaceFailure(int code);
 
 // Whether ReplaceWholeFile could write the path: 0, or why not as an errno
 // value (EISDIR for a folder). Nothing is changed.

@@ -50,6 +50,52 @@ std::string DateText(const tagGPSNAVIINFO& info) {
     return std::to_string(yy >= 80 ? 1900 + yy : 2000 + yy) + "-" + d.substr(2, 2) + "-" + d.substr(4, 2);
 }
 
+std::string CalendarDate(const std::string& d) {
+    if (!AllDigits(d, 6)) return std::string();
+    const int yy = std::stoi(d.substr(0, 2)), month = std::stoi(d.substr(2, 2)), day = std::stoi(d.substr(4, 2));
+    const int year = yy >= 80 ? 1900 + yy : 2000 + yy;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap)) return std::string();
+    return std::to_string(year) + "-" + d.substr(2, 2) + "-" + d.substr(4, 2);
+}
+
+std::string ClockTime(const std::string& t) {
+    if (!AllDigits(t, 6) || t.substr(0, 2) > "23" || t[2] > '5' || t[4] > '5') return std::string();
+    return t.substr(0, 2) + ":" + t.substr(2, 2) + ":" + t.substr(4, 2);
+}
+
+size_t DecimalChars(double value, char* buffer) {
+    // Far behind the point the shortest digits would be long: a receiver's
+    // values have no such digits.
+    constexpr int kLongestShortest = 32, kDecimals = 9;
+    if (!std::isfinite(value) || std::fabs(value) >= kDecimalLimit) return 0;
+    if (value == 0) {  // also -0
+        buffer[0] = '0';
+        return 1;
+    }
+    char* const end = buffer + kDecimalBuffer;
+    auto result = std::to_chars(buffer, end, value, std::chars_format::fixed);
+    if (result.ec == std::errc() && result.ptr - buffer <= kLongestShortest) return result.ptr - buffer;
+    result = std::to_chars(buffer, end, value, std::chars_format::fixed, kDecimals);
+    char* last = result.ptr;
+    while (last[-1] == '0') --last;
+    if (last[-1] == '.') --last;
+    if (last - buffer == 2 && buffer[0] == '-' && buffer[1] == '0') {
+        buffer[0] = '0';
+        return 1;
+    }
+    return last - buffer;
+}
+
+std::string DecimalText(double value) {
+    char buffer[kDecimalBuffer];
+    return std::string(buffer, DecimalChars(value, buffer));
+}
+
+bool CourseFits(double degrees) { return std::isfinite(degrees) && degrees >= 0 && degrees < 360; }
+bool SpeedFits(double kmh) { return std::isfinite(kmh) && kmh >= 0; }
+
 std::string HumanLine(const tagGPSNAVIINFO& info, long n) {
     std::string time = TimeText(info);
     std::string date = DateText(info);

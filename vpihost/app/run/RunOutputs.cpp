@@ -75,7 +75,7 @@ void RunOutputs::FinishProgress() {
 
 bool RunOutputs::Finish() {
     m_feed.Finish();
-    m_files.Write();
+    m_files.Write(true);
     return !m_files.Failed();
 }
 

@@ -50,7 +50,9 @@ public:
     // No record can follow: the last second's line and report, the files
     // written. False when a file write failed in the run.
     bool Finish();
-    size_t TrackPoints() const { return m_files.track().points().size(); }
+    size_t TrackPoints() const { return m_files.track().size(); }
+    // "; values the GPX and the TPVs cannot hold, left out: ...", or empty.
+    std::string LeftOut() const { return m_files.track().LeftOutText(); }
 
 private:
     void AfterTurn();

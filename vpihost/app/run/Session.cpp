@@ -236,7 +236,7 @@ int Session::ShutDown(const Ending& ending) {
     m_source.DrainTap();  // the module's last reads, for the log
     int exitCode = m_outputs.Finish() ? ending.exitCode : kExitRunFailed;
     Status(std::to_string(m_outputs.Count()) + " records, " + std::to_string(m_outputs.TrackPoints()) +
-           " fixes in the track");
+           " fixes in the track" + m_outputs.LeftOut());
     if (m_host.ProfileFailed() && exitCode == kExitOk) exitCode = kExitRunFailed;
     return exitCode;
 }

@@ -19,11 +19,12 @@ bool HasPosition(const tagGPSNAVIINFO& info) {
            !(lat == 0 && lon == 0);
 }
 
+// Only a true moment: a date that is no calendar date gives no time.
 std::string Time(const tagGPSNAVIINFO& info, const ReportFacts& facts) {
-    const std::string time = FieldText(info.szTime, sizeof info.szTime);
-    const std::string date = DateText(info);
-    if (!facts.timesAreUtc || date.empty() || time.size() != 6 || TimeText(info).size() != 8) return std::string();
-    return ",\"time\":\"" + date + "T" + TimeText(info) + ".000Z\"";
+    const std::string date = CalendarDate(FieldText(info.szDate, sizeof info.szDate));
+    const std::string time = ClockTime(FieldText(info.szTime, sizeof info.szTime));
+    if (!facts.timesAreUtc || date.empty() || time.empty()) return std::string();
+    return ",\"time\":\"" + date + "T" + time + ".000Z\"";
 }
 
 std::string Head(const char* kind, const tagGPSNAVIINFO& info, const ReportFacts& facts) {
@@ -39,21 +40,20 @@ std::string ReportDevice(const std::string& device, const std::string& replay) {
 std::string TpvReport(const tagGPSNAVIINFO& info, const ReportFacts& facts) {
     const bool position = HasPosition(info);
     // The module's altitude is 0 until a GGA with a fix carries one, and 0
-    // again after a GGA without: 0 is no altitude.
-    const bool altitude = position && std::isfinite(info.dAltitude) && info.dAltitude != 0;
-    std::string line = Head("TPV", info, facts) + ",\"mode\":" + (!position ? "1" : altitude ? "3" : "2");
+    // again after a GGA without: 0 is no altitude. One that no plain
+    // decimal holds (1e308) is left out, and the fix is 2D.
+    const std::string alt = position && info.dAltitude != 0 ? DecimalText(info.dAltitude) : std::string();
+    std::string line = Head("TPV", info, facts) + ",\"mode\":" + (!position ? "1" : !alt.empty() ? "3" : "2");
     if (!position) return line + "}";
     line += ",\"lat\":" + ShortestDouble(info.dLatitude) + ",\"lon\":" + ShortestDouble(info.dLongitude);
-    if (altitude) {
-        const std::string alt = ShortestDouble(info.dAltitude);
-        line += ",\"altMSL\":" + alt + ",\"alt\":" + alt;
-    }
+    if (!alt.empty()) line += ",\"altMSL\":" + alt + ",\"alt\":" + alt;
     // A course of 0 is the module's "none" too: it is due north only while
-    // moving, once the receiver has sent another course.
-    const bool moving = std::isfinite(info.dSpeed) && info.dSpeed != 0;
-    if (std::isfinite(info.dCourse) && (info.dCourse != 0 || (moving && facts.trackSeen)))
+    // moving, once the receiver has sent another course. The protocol's
+    // track runs from 0 up to 360 and its speed from 0: others are left out.
+    const bool moving = std::isfinite(info.dSpeed) && info.dSpeed > 0;
+    if (CourseFits(info.dCourse) && (info.dCourse != 0 || (moving && facts.trackSeen)))
         line += ",\"track\":" + ShortestDouble(info.dCourse);
-    if (std::isfinite(info.dSpeed) && facts.speedSeen) line += ",\"speed\":" + ShortestDouble(info.dSpeed / 3.6);
+    if (SpeedFits(info.dSpeed) && facts.speedSeen) line += ",\"speed\":" + ShortestDouble(info.dSpeed / 3.6);
     return line + "}";
 }
 

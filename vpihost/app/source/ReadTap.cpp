@@ -28,7 +28,9 @@ ReadTap::~ReadTap() {
 }
 
 bool ReadTap::LogTo(const std::string& path, std::string* error) {
-    m_logFd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A named pipe without a reader would hold the start: ENXIO instead.
+    m_logFd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (m_logFd >= 0) fcntl(m_logFd, F_SETFL, fcntl(m_logFd, F_GETFL) & ~O_NONBLOCK);
     if (m_logFd < 0) {
         *error = "cannot write the log " + path + ": " + strerror(errno);
         return false;
