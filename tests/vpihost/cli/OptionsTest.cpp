@@ -157,6 +157,17 @@ TEST(Options, ReadmeAndDocsNameEveryOptionOfTheTable) {
         }
     }
 }
+
+// The Linux package's INSTALL.txt shows what a current receiver and the GPS
+// tools need.
+TEST(Options, TheLinuxInstallTextNamesAnyTalkerAndServe) {
+    std::ifstream in(std::string(VPIHOST_SOURCE_DIR) + "/scripts/package", std::ios::binary);
+    const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t begin = script.find("\"$LIN/INSTALL.txt\" <<'TEXT'");
+    ASSERT_NE(std::string::npos, begin);
+    const std::string text = script.substr(begin, script.find("\nTEXT\n", begin) - begin);
+    for (const char* option : {"--any-talker", "--serve"}) EXPECT_NE(std::string::npos, text.find(option)) << option;
+}
 #endif
 
 }  // namespace

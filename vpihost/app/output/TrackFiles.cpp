@@ -141,6 +141,10 @@ void TrackFiles::WriteGpx(const Track& track) {
     const size_t settled = GpxSettled(track, out.settledPoints, m_timesAreUtc);
     WholeFileParts parts;
     std::string text;
+    // Room for the points at once: a text grown by doubling would hold up
+    // to three times its size for a moment.
+    constexpr size_t kPointText = 128;
+    text.reserve((track.size() - from) * kPointText + GpxHead().size() + GpxTail().size());
     if (copy) {
         parts.prefixFd = out.kept;
         parts.prefixBytes = out.settledBytes;

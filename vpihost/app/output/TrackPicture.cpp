@@ -20,6 +20,8 @@ constexpr double kLeft = 100, kRight = 770, kTop = 30, kBottom = 510;
 constexpr int kFont = 14, kEdgeFont = 12;
 // Widths of a character, a little generous, to keep labels apart.
 constexpr double kCharWidth = 8, kEdgeCharWidth = 7;
+// The track keeps this far inside its area, clear of the edges' labels.
+constexpr double kInset = 16;
 // The thinning grid: lines are drawn between points on it (half pixels).
 constexpr double kGrid = 2;
 
@@ -73,7 +75,7 @@ Frame MakeFrame(const Track& track) {
     f.eastScale = std::max(kMetresPerDegree * std::cos((minLat + maxLat) / 2 * kPi / 180), 1e-3);
     const double spanEast = std::max((maxLon - minLon) * f.eastScale, 1.0);
     const double spanNorth = std::max((maxLat - minLat) * kMetresPerDegree, 1.0);
-    f.scale = std::min((kRight - kLeft) / spanEast, (kBottom - kTop) / spanNorth);
+    f.scale = std::min((kRight - kLeft - 2 * kInset) / spanEast, (kBottom - kTop - 2 * kInset) / spanNorth);
     f.offsetX = (kLeft + kRight - (maxLon - minLon) * f.eastScale * f.scale) / 2;
     f.offsetY = (kTop + kBottom + (maxLat - minLat) * kMetresPerDegree * f.scale) / 2;
     return f;
@@ -106,6 +108,7 @@ std::string Graticule(const Frame& f) {
         for (double v = std::ceil(lo / step) * step; v <= hi; v += step) {
             if (latitude) {
                 const double y = f.Y(v);
+                if (y > kBottom - 10) continue;  // the bottom edge's labels are there
                 svg += "<line x1=\"" + Number(kLeft, 0) + "\" y1=\"" + Number(y, 1) + "\" x2=\"" + Number(kRight, 0) +
                        "\" y2=\"" + Number(y, 1) + "\"/>";
                 labels += Text(kLeft - 6, y + 4, "end", kEdgeFont, Degrees(v, decimals, true), " class=\"lat\"");
@@ -113,7 +116,11 @@ std::string Graticule(const Frame& f) {
                 const double x = f.X(v);
                 svg += "<line x1=\"" + Number(x, 1) + "\" y1=\"" + Number(kTop, 0) + "\" x2=\"" + Number(x, 1) +
                        "\" y2=\"" + Number(kBottom, 0) + "\"/>";
-                labels += Text(x, kBottom + 18, "middle", kEdgeFont, Degrees(v, decimals, false), " class=\"lon\"");
+                // Centred under its line, but inside the picture.
+                const std::string text = Degrees(v, decimals, false);
+                const double half = text.size() * kEdgeCharWidth / 2;
+                const char* anchor = x + half > kWidth ? "end" : "middle";
+                labels += Text(x, kBottom + 18, anchor, kEdgeFont, text, " class=\"lon\"");
             }
         }
     }
