@@ -114,13 +114,21 @@ int OpenTemporary(const fs::path& target, std::string* temporary) {
     return fd;
 }
 
-// Why an existing target may not be replaced: 0, or an errno value.
+// Not a regular file, nor a folder: a pipe, a device, a socket.
+bool Special(fs::file_type type) {
+    return type == fs::file_type::block || type == fs::file_type::character || type == fs::file_type::fifo ||
+           type == fs::file_type::socket || type == fs::file_type::unknown;
+}
+
+// Why an existing target may not be replaced: 0, or an errno value (or
+// kNotRegularFile). One look at it: under Wine each look can hold up a
+// writer that replaces it at that moment.
 int TargetProblem(const std::string& target) {
     std::error_code ec;
-    const fs::file_status status = fs::status(target, ec);
-    if (status.type() == fs::file_type::not_found) return 0;
-    if (status.type() == fs::file_type::directory) return EISDIR;
-    if (status.type() != fs::file_type::regular) return kNotRegularFile;
+    const fs::file_type type = fs::status(target, ec).type();
+    if (type == fs::file_type::not_found) return 0;
+    if (type == fs::file_type::directory) return EISDIR;
+    if (Special(type)) return kNotRegularFile;
     return MayWrite(target) ? 0 : (errno ? errno : EACCES);
 }
 
@@ -158,6 +166,7 @@ int ReplaceWholeFile(const std::string& path, const std::string& text) {
 
 int ReplaceWholeFile(const std::string& path, const WholeFileParts& parts, int* kept) {
     if (kept) *kept = -1;
+    const bool keep = kept && kMayKeep;
     std::string target, temporary;
     if (!ResolveLinks(path, &target)) return ELOOP;
     if (int problem = TargetProblem(target)) return problem;
@@ -167,15 +176,18 @@ int ReplaceWholeFile(const std::string& path, const WholeFileParts& parts, int* 
     if (code == 0 && parts.prefixFd >= 0) code = CopyPrefix(parts.prefixFd, parts.prefixBytes, fd);
     if (code == 0 && parts.text) code = WriteText(fd, *parts.text);
     if (code == 0 && Flush(fd) != 0) code = errno;
-    // What stood there may have changed since it was looked at.
-    if (code == 0) code = TargetProblem(target);
+#ifndef _WIN32
+    // What stood there may have changed since it was looked at (Windows
+    // has no pipes or devices under a file's name).
+    std::error_code ec;
+    if (code == 0 && Special(fs::status(target, ec).type())) code = kNotRegularFile;
+#endif
+    // Windows renames only a closed file.
+    if (!keep && CloseFile(fd) != 0 && code == 0) code = errno;
     if (code == 0 && !Rename(temporary, target)) code = errno;
     if (code != 0) remove(temporary.c_str());
-    if (code == 0 && kept && kMayKeep) {
-        *kept = fd;
-        return 0;
-    }
-    if (CloseFile(fd) != 0 && code == 0) code = errno;
+    if (keep && code == 0) *kept = fd;
+    if (keep && code != 0) CloseFile(fd);
     return code;
 }
 
