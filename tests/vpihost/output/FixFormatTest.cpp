@@ -90,11 +90,17 @@ TEST(HumanLine, ShowsTimeDateHemispheresAndDatum) {
     EXPECT_NE(std::string::npos, line.find("Tokyo"));
 }
 
-TEST(HumanLine, EmptyRecordShowsPlaceholders) {
+// The link start's record holds nothing: said, not shown as a fix at 0/0.
+// A record with data but no time or date yet shows placeholders.
+TEST(HumanLine, TheLinkStartsRecordIsMarkedAndMissingFieldsShowPlaceholders) {
     tagGPSNAVIINFO info;
     memset(&info, 0, sizeof info);
+    info.dwSize = 80;
+    info.nInterval = 5;
+    EXPECT_EQ("    0  no data yet: the record the module sends as the link starts", HumanLine(info, 0));
+    info.nSatellites = 3;
     std::string line = HumanLine(info, 0);
-    EXPECT_NE(std::string::npos, line.find("--:--:--  ----------"));
+    EXPECT_NE(std::string::npos, line.find("--:--:--  ----------    0.000000 N")) << line;
     EXPECT_NE(std::string::npos, line.find("WGS 84"));
     memcpy(info.szDate, "26120", 6);  // not six digits
     EXPECT_EQ("", DateText(info));

@@ -96,10 +96,19 @@ std::string DecimalText(double value) {
 bool CourseFits(double degrees) { return std::isfinite(degrees) && degrees >= 0 && degrees < 360; }
 bool SpeedFits(double kmh) { return std::isfinite(kmh) && kmh >= 0; }
 
+bool CarriesData(const tagGPSNAVIINFO& info) {
+    return info.szTime[0] != '\0' || info.szDate[0] != '\0' || info.dLatitude != 0 || info.dLongitude != 0 ||
+           info.dAltitude != 0 || info.dCourse != 0 || info.dSpeed != 0 || info.nSatellites != 0 || info.nDatum != 0;
+}
+
 std::string HumanLine(const tagGPSNAVIINFO& info, long n) {
+    char line[256];
+    if (!CarriesData(info)) {
+        snprintf(line, sizeof line, "%5ld  no data yet: the record the module sends as the link starts", n);
+        return line;
+    }
     std::string time = TimeText(info);
     std::string date = DateText(info);
-    char line[256];
     snprintf(line, sizeof line,
              "%5ld  %-8s  %-10s  %10.6f %c  %11.6f %c  %7.1f m  %6.1f km/h  course %5.1f  sats %2d  %s", n,
              time.empty() ? "--:--:--" : time.c_str(), date.empty() ? "----------" : date.c_str(),

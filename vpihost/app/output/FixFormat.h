@@ -42,7 +42,12 @@ size_t DecimalChars(double value, char* buffer);
 bool CourseFits(double degrees);
 bool SpeedFits(double kmh);
 
-// n is the call's number, from 0.
+// Whether the record holds anything from the receiver: the one the module
+// sends as a link starts holds nothing but its size and the interval.
+bool CarriesData(const tagGPSNAVIINFO& info);
+
+// n is the call's number, from 0. A record without data says so rather
+// than showing a position of 0/0.
 std::string HumanLine(const tagGPSNAVIINFO& info, long n);
 // The names of HumanLine's columns, each over its column.
 std::string HumanHeader();
