@@ -1,6 +1,7 @@
 // vpihost end to end with a --device: a receiver the test plays on a
 // pseudo-terminal; unplugged, awaited, refused, in use; the hint that needs
 // the bytes the module read.
+#include "ExternalReaders.h"
 #include "RunFixture.h"
 
 namespace {
@@ -39,8 +40,9 @@ bool HoldsDevice(pid_t pid, dev_t device) {
 }
 
 TEST_F(VpihostRun, WithWaitForDeviceTheReceiverIsAwaitedAndReturnsUnderItsName) {
-    const std::string link = m_dir + "/gps";
-    ChildProcess run(m_program, With({"--device", link, "--receiver", "nmea", "--json", "--wait-for-device"}));
+    const std::string link = m_dir + "/gps", gpx = m_dir + "/t.gpx";
+    ChildProcess run(
+        m_program, With({"--device", link, "--receiver", "nmea", "--json", "--wait-for-device", "--gpx", gpx}));
     ASSERT_TRUE(run.WaitForStderr("vpihost: there is no device " + link +
                                   " (is the receiver plugged in? dmesg names its device); waiting for it (Ctrl-C "
                                   "stops)\n"))
@@ -50,6 +52,8 @@ TEST_F(VpihostRun, WithWaitForDeviceTheReceiverIsAwaitedAndReturnsUnderItsName) 
     ASSERT_TRUE(run.WaitForStderr("reading COM2 from " + link)) << run.Err();
     struct stat old;
     ASSERT_EQ(0, stat(first->path.c_str(), &old));
+    first->Send(ReadWholeFile(kFixture));
+    ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 12; })) << run.Out() << run.Err();
     first->Unplug();
     ASSERT_TRUE(run.WaitForStderr("is gone; waiting for it to come back")) << run.Err();
     // A USB serial driver gives the device's name to a new one only once
@@ -65,12 +69,17 @@ TEST_F(VpihostRun, WithWaitForDeviceTheReceiverIsAwaitedAndReturnsUnderItsName) 
     ASSERT_TRUE(
         WaitFor([&] { return run.Err().find("navigation started", run.Err().find("is back")) != std::string::npos; }));
     second.Send(ReadWholeFile(kFixture));
-    ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 12; })) << run.Out() << run.Err();
+    ASSERT_TRUE(WaitFor([&] { return Lines(run.Out()) >= 24; })) << run.Out() << run.Err();
     run.Signal(SIGINT);
     EXPECT_EQ(0, run.Wait(10000)) << run.Err();
     Records records = ParseJsonLines(run.Out());
     EXPECT_EQ("261207", Text(records.back(), "szDate")) << "records of the second link";
     EXPECT_NE(std::string::npos, run.Err().find("vpihost: the receiver at " + link + " is there\n")) << run.Err();
+    // Each link's fixes a segment of their own.
+    const std::string track = ReadWholeFile(gpx);
+    EXPECT_EQ(2u, Count(track, "<trkseg>")) << track;
+    EXPECT_EQ(4u, Count(track.substr(track.find("</trkseg>")), "<trkpt ")) << track;
+    ExpectGpsbabelReads(track, 8);
 }
 
 // The rules and texts of the hints are SilenceHintsTest's; here the one

@@ -153,6 +153,8 @@ TEST_F(VpihostRun, OnATerminalTheProgressLineIsClearedBeforeEachRecord) {
     }
     EXPECT_EQ(5u, records) << screen << "one line per second of receiver time";
     EXPECT_NE(std::string::npos, screen.find("replay 518 of 518 bytes (100%)"));
+    // The last second's line is shown before navigation is released.
+    EXPECT_LT(screen.rfind("WGS 84"), screen.find("vpihost: navigation released")) << screen;
 }
 
 TEST_F(VpihostRun, SimulatedSonyReceiverAgreesWithTheTruthToATenthOfAnArcSecond) {

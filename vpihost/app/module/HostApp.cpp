@@ -70,7 +70,9 @@ void HostApp::SetGpsNaviInfo(tagGPSNAVIINFO* pInfo) {
 }
 
 void HostApp::ReleaseGpsNavi() {
-    if (m_running.exchange(false)) Status("navigation released");
+    if (!m_running.exchange(false)) return;
+    if (m_beforeRelease) m_beforeRelease();
+    Status("navigation released");
 }
 
 std::vector<HostApp::Menu> HostApp::Menus() {

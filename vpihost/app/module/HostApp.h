@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -47,6 +48,10 @@ public:
     void ReleaseGpsNavi() override;
     double Convert60to10(double dPacked) override { return VpiPacked60To10(dPacked); }
 
+    // Called as the module releases navigation, before that is said: its
+    // thread has ended, so the last records can be shown first.
+    void SetBeforeRelease(std::function<void()> beforeRelease) { m_beforeRelease = std::move(beforeRelease); }
+
     std::vector<Menu> Menus();
     std::vector<Hook> Hooks();
     bool NavigationRunning() const { return m_running.load(); }
@@ -67,6 +72,7 @@ private:
     std::vector<Hook> m_hooks;
     std::atomic<bool> m_running{false};
     std::atomic<int> m_starts{0};
+    std::function<void()> m_beforeRelease;
 };
 
 }  // namespace vpihost

@@ -33,7 +33,9 @@ public:
     void Take(const Record& record) override { m_track.Add(record.stamped); }
     const Track& track() const { return m_track; }
     // The receiver is gone: its next point begins a new segment.
-    void Break() { m_track.Break(); }
+    void ReceiverPresent(bool present) override {
+        if (!present) m_track.Break();
+    }
 
     bool Asked() const { return !m_gpx.path.empty() || !m_svg.path.empty(); }
     // Writes them from the track; last: the run's final write, the only one

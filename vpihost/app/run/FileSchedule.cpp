@@ -14,9 +14,12 @@ bool FileSchedule::WriteNow(Clock::time_point now, long positions) {
     return false;
 }
 
-void FileSchedule::Wrote(long positions, Clock::time_point began, Clock::time_point ended) {
+void FileSchedule::Wrote(long positions, Clock::time_point began, Clock::time_point ended, Clock::duration cost) {
     m_positionsWritten = positions;
-    m_next = began + std::max<Clock::duration>(kPeriod, (ended - began) * kShare);
+    // A slow disk's wait is no processor time, but is not to be filled with
+    // writes either.
+    const Clock::duration gap = std::max<Clock::duration>(cost * kShare, ended - began);
+    m_next = began + std::clamp<Clock::duration>(gap, kPeriod, kLongest);
 }
 
 }  // namespace vpihost

@@ -59,7 +59,8 @@ void RunOutputs::WriteFiles(Clock::time_point now) {
     const long positions = m_feed.PositionCount();
     if (!m_schedule.WriteNow(now, positions)) return;
     m_files.Write();
-    m_schedule.Wrote(positions, now, Clock::now());
+    const auto cost = std::chrono::duration<double>(m_files.LastWriteCost());
+    m_schedule.Wrote(positions, now, Clock::now(), std::chrono::duration_cast<Clock::duration>(cost));
 }
 
 void RunOutputs::DrawProgress(Clock::time_point now) {

@@ -42,6 +42,12 @@ public:
     void TakeQueued() { m_feed.Drain(); }
     // The receiver went away or came back: the consumers are told.
     void ReceiverPresent(bool present) { m_feed.ReceiverPresent(present); }
+    // The module has released navigation (its thread has ended): the last
+    // second's line and report now, before that is said.
+    void ShowLastSecond() {
+        m_feed.Drain();
+        m_printer.Finish();
+    }
     // The files now, when there are new fixes since their last write.
     void WriteFiles(Clock::time_point now);
     long Count() const { return m_feed.Count(); }

@@ -43,6 +43,9 @@ public:
           m_stopTimer([this] { return m_stopAt; }, [](Clock::time_point) {}) {
         if (m_source.Tap()) m_host.SetOrigins(&m_source.Tap()->Origins());
         m_loop.AddTimer(&m_stopTimer);
+        // The module's thread has ended: its last second's line comes before
+        // "navigation released".
+        m_host.SetBeforeRelease([this] { m_outputs.ShowLastSecond(); });
     }
     ~Session() { m_loop.RemoveTimer(&m_stopTimer); }
 
