@@ -33,32 +33,33 @@ bool IsStandardOutput(const struct stat& st) {
 }  // namespace
 
 OutputTarget ExamineOutput(const std::string& path) {
-    if (path == "-") return {TargetKind::kRefused, "standard output carries the records; give a file name"};
+    if (path == "-") return {TargetKind::kRefused, false, "standard output carries the records; give a file name"};
 #ifdef _WIN32
     std::error_code ec;
     const auto type = std::filesystem::status(path, ec).type();
     if (type == std::filesystem::file_type::not_found || type == std::filesystem::file_type::regular) return {};
-    if (type == std::filesystem::file_type::directory) return {TargetKind::kRefused, kFolder};
-    return {TargetKind::kRefused, "it is not a regular file"};
+    if (type == std::filesystem::file_type::directory) return {TargetKind::kRefused, false, kFolder};
+    return {TargetKind::kRefused, false, "it is not a regular file"};
 #else
     // stat follows every link, also the kernel's own under /proc/self/fd.
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return {};  // none yet; its first write says what else is wrong
-    if (S_ISDIR(st.st_mode)) return {TargetKind::kRefused, kFolder};
+    if (S_ISDIR(st.st_mode)) return {TargetKind::kRefused, false, kFolder};
     if (IsStandardOutput(st))
-        return {TargetKind::kRefused, "it is vpihost's standard output, which carries the records"};
+        return {TargetKind::kRefused, false, "it is vpihost's standard output, which carries the records"};
     if (S_ISREG(st.st_mode)) {
         // Replaced under the name its links lead to: that name must be it.
         std::string target;
         struct stat at;
         if (ResolveLinks(path, &target) && stat(target.c_str(), &at) == 0 && SameFile(st, at)) return {};
-        return {TargetKind::kRefused, "it leads to a file that has no name vpihost can replace (a link into /proc?)"};
+        return {TargetKind::kRefused, false,
+                "it leads to a file that has no name vpihost can replace (a link into /proc?)"};
     }
-    if (S_ISFIFO(st.st_mode)) return {TargetKind::kStream, "a named pipe"};
-    if (S_ISCHR(st.st_mode)) return {TargetKind::kStream, "a character device"};
-    if (S_ISBLK(st.st_mode)) return {TargetKind::kRefused, "it is a block device (a disk), not a file"};
-    if (S_ISSOCK(st.st_mode)) return {TargetKind::kRefused, "it is a socket, not a file"};
-    return {TargetKind::kRefused, "it is not a regular file"};
+    if (S_ISFIFO(st.st_mode)) return {TargetKind::kStream, true, "a named pipe"};
+    if (S_ISCHR(st.st_mode)) return {TargetKind::kStream, false, "a character device"};
+    if (S_ISBLK(st.st_mode)) return {TargetKind::kRefused, false, "it is a block device (a disk), not a file"};
+    if (S_ISSOCK(st.st_mode)) return {TargetKind::kRefused, false, "it is a socket, not a file"};
+    return {TargetKind::kRefused, false, "it is not a regular file"};
 #endif
 }
 

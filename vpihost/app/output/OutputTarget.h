@@ -11,6 +11,7 @@ enum class TargetKind { kFile, kStream, kRefused };
 
 struct OutputTarget {
     TargetKind kind = TargetKind::kFile;
+    bool pipe = false;  // kStream: a named pipe, not a device
     // kStream: "a named pipe", "a character device"; kRefused: why not, in
     // words ("it is a socket, not a file").
     std::string what;

@@ -65,7 +65,7 @@ bool LogPipeRead(const std::string& path) {
 bool LogWritable(const std::string& path) {
     const OutputTarget target = ExamineOutput(path);
     if (target.kind == TargetKind::kRefused) return Refuse(path, "log", target.what);
-    if (target.what == "a named pipe") return LogPipeRead(path);
+    if (target.pipe) return LogPipeRead(path);
     std::string file;
     if (!ResolveLinks(path, &file)) return Refuse(path, "log", strerror(ELOOP));
     std::error_code ec;
