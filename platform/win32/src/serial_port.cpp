@@ -407,7 +407,9 @@ void SerialPort::AwaitChange(const Op& op, Clock::time_point deadline, std::uniq
     }
     pollfd fds[2] = {{m_fd, events, 0}, {m_wake, POLLIN, 0}};
     lock.unlock();
+    MarkSerialBlocked(m_com, true);
     poll(fds, 2, timeout);
+    MarkSerialBlocked(m_com, false);
     CountSerial(m_com, SerialCounter::kWakeup);
     CountSerial(m_com, SerialCounter::kSystemCall);
     if (fds[1].revents & POLLIN) {
