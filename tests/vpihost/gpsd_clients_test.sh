@@ -11,13 +11,14 @@ need() {
 }
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
-trap 'kill $server 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $server ${logger:-} 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 # Starts vpihost with the given options and --serve on a port of its choice; sets $port.
+# The waits below are for what must come; their limits only end a hung run.
 serve() {
     "$vpihost" --profile "$work/profile.ini" --serve 127.0.0.1:0 "$@" >"$work/out" 2>"$work/err" &
     server=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         port=$(sed -n 's/.*protocol on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/err")
         [ -n "$port" ] && return
         sleep 0.1
@@ -40,8 +41,12 @@ gpspipe)
 gpxlogger)
     need gpxlogger
     serve --simulate nmea --duration 9 --gpx "$work/own.gpx"
-    timeout -s INT 12 gpxlogger -f "$work/logger.gpx" "127.0.0.1:$port" 2>/dev/null
+    # It logs for as long as vpihost serves, however long a busy machine takes.
+    timeout -s INT 60 gpxlogger -f "$work/logger.gpx" "127.0.0.1:$port" 2>/dev/null &
+    logger=$!
     wait $server || fail "vpihost: $(cat "$work/err")"
+    kill -INT $logger 2>/dev/null
+    wait $logger
     # Points as "time lat lon", lat and lon to the 9 decimals gpxlogger writes.
     points() {
         tr -d '\n' <"$1" | grep -o '<trkpt [^>]*>.\{0,80\}<time>[^<]*' |
@@ -59,7 +64,7 @@ cgps)
     serve --simulate nmea --duration 30
     tmux=(tmux -L "vpihost-cgps-$$")
     "${tmux[@]}" new-session -d -x 100 -y 30 "cgps 127.0.0.1:$port"
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         screen=$("${tmux[@]}" capture-pane -p)
         if grep -q "3D FIX" <<<"$screen" && grep -Eq "Latitude: +35\.68[0-9]+ N" <<<"$screen" &&
             grep -Eq "Longitude: +139\.76[0-9]+ E" <<<"$screen" && grep -Eq "Alt \(HAE, MSL\): +n/a, +[0-9.]+ m" <<<"$screen" &&
