@@ -116,3 +116,48 @@ build_preset() {
     cmake --preset "$preset" -S "$ROOT" "$@" >/dev/null
     cmake --build --preset "$preset" -j "$JOBS"
 }
+
+# The sanitizers' run-time options for the Linux tests.
+NT_ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+NT_TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+
+# count_ctest label build-dir [ctest args...]: runs the tests and counts
+# them from ctest's JUnit report: exit status, time-outs and skips are
+# ctest's own. A selection that finds no test fails. Adds to PASSED, FAILED,
+# SKIPPED and FAILED_NAMES, which the caller sets to 0 (and an empty list).
+count_ctest() {
+    local label="$1" dir="$2" log report status=0 p f s
+    shift 2
+    dir="$(cd "$dir" && pwd)"  # ctest reads the report's path from the build folder
+    log="$dir/ctest.log"
+    rm -f "$dir/ctest.xml"
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error --output-junit "$dir/ctest.xml" -j "$JOBS" "$@" \
+        >"$log" 2>&1 || status=$?
+    # First line: passed, failed, skipped; then each reason given for a skip.
+    report="$(python3 - "$dir/ctest.xml" <<'PY' 2>/dev/null || true
+import sys, xml.etree.ElementTree as ET
+n = {"run": 0, "fail": 0, "skipped": 0}
+reasons = []
+for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
+    if case.find("skipped") is None:
+        n["run" if case.get("status") == "run" else "fail"] += 1
+        continue
+    n["skipped"] += 1
+    out = case.findtext("system-out") or ""
+    reasons += [l for l in out.splitlines() if l.startswith("skipped: ") and l not in reasons]
+print(n["run"], n["fail"], n["skipped"])
+print("\n".join(reasons))
+PY
+)"
+    read -r p f s <<<"$(head -1 <<<"${report:-0 0 0}")"
+    # No test found, no report, or ctest itself failed: one failure at least.
+    if { [ "$status" != 0 ] || [ -z "$report" ]; } && [ "$f" = 0 ]; then f=1; fi
+    PASSED=$((PASSED + p)); FAILED=$((FAILED + f)); SKIPPED=$((SKIPPED + s))
+    echo "== $label: $p passed, $f failed, $s skipped"
+    tail -n +2 <<<"$report" | sed '/^$/d; s/^/   /'
+    if [ "$f" != 0 ]; then
+        sed -n '/The following tests FAILED/,$p' "$log"
+        grep -q 'No tests were found' "$log" && echo "   no test was selected: ctest $*"
+        FAILED_NAMES+=("$label")
+    fi
+}

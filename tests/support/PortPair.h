@@ -21,6 +21,8 @@ using PortPair = PtyPair;
 #include <cstring>
 #include <string>
 
+#include "Timing.h"
+
 class PortPair {
 public:
     explicit PortPair(const char* comName = "COM2") : m_comName(comName) {
@@ -73,7 +75,7 @@ public:
 
     // What the plug-in sent, waiting up to timeoutMs for at least `atLeast`
     // bytes.
-    std::string Read(size_t atLeast, int timeoutMs = 2000) {
+    std::string Read(size_t atLeast, int timeoutMs = kPatienceMs) {
         std::string got;
         DWORD start = GetTickCount();
         // Reads what is queued; Wine does not end a read early on the

@@ -16,6 +16,8 @@
 #include <chrono>
 #include <string>
 
+#include "Timing.h"
+
 class PtyPair {
 public:
     explicit PtyPair(const char* comName = "COM2") : m_comName(comName) {
@@ -63,7 +65,7 @@ public:
 
     // What the plug-in sent, waiting up to timeoutMs for at least `atLeast`
     // bytes.
-    std::string Read(size_t atLeast, int timeoutMs = 2000) {
+    std::string Read(size_t atLeast, int timeoutMs = kPatienceMs) {
         std::string got;
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (got.size() < atLeast) {

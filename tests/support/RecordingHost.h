@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Timing.h"
 #include "vpi_host.h"
 
 class RecordingHost : public IVpiHost {
@@ -122,7 +123,7 @@ public:
     }
 
     // Waits until at least n records have arrived; false on timeout.
-    bool WaitForRecords(size_t n, int milliseconds = 5000) {
+    bool WaitForRecords(size_t n, int milliseconds = kPatienceMs) {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return records.size() >= n; });
     }

@@ -14,13 +14,14 @@ need() {
 }
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
-trap 'kill $server 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $server ${logger:-} 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 # Starts vpihost with the given options and --serve on a port of its choice; sets $port.
+# The waits below are for what must come; their limits only end a hung run.
 serve() {
     "$vpihost" --profile "$work/profile.ini" --serve 127.0.0.1:0 "$@" >"$work/out" 2>"$work/err" &
     server=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         port=$(sed -n 's/.*protocol on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/err")
         [ -n "$port" ] && return
         sleep 0.1
@@ -36,7 +37,7 @@ on_screen() {
     shift 2
     local tmux=(tmux -L "vpihost-$case-$$")
     "${tmux[@]}" new-session -d -x "${size%x*}" -y "${size#*x}" "$program"
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         screen=$("${tmux[@]}" capture-pane -p) shown=1
         for pattern in "$@"; do grep -Eq -- "$pattern" <<<"$screen" || shown=0; done
         if [ "$shown" = 1 ]; then
@@ -64,8 +65,12 @@ gpspipe)
 gpxlogger)
     need gpxlogger
     serve --simulate nmea --duration 9 --gpx "$work/own.gpx"
-    timeout -s INT 12 gpxlogger -f "$work/logger.gpx" "127.0.0.1:$port" 2>/dev/null
+    # It logs for as long as vpihost serves, however long a busy machine takes.
+    timeout -s INT 60 gpxlogger -f "$work/logger.gpx" "127.0.0.1:$port" 2>/dev/null &
+    logger=$!
     wait $server || fail "vpihost: $(cat "$work/err")"
+    kill -INT $logger 2>/dev/null
+    wait $logger
     # Points as "time lat lon", lat and lon to the 9 decimals gpxlogger writes.
     points() {
         tr -d '\n' <"$1" | grep -o '<trkpt [^>]*>.\{0,80\}<time>[^<]*' |

@@ -157,7 +157,9 @@ HANDLE SerialPort::Open(LPCSTR name, DWORD flags) {
 }
 
 void SerialPort::Wake() {
-    // Not counted: the registry calls this under its own lock.
+    // Not counted: the registry calls this under its own lock. The flag
+    // first, so that the descriptor is never left full with the flag clear.
+    m_wakePending.store(true);
     uint64_t one = 1;
     ssize_t written = write(m_wake, &one, sizeof one);
     (void)written;  // a full counter wakes as well
@@ -385,6 +387,7 @@ BOOL SerialPort::Result(LPOVERLAPPED ov, LPDWORD done, BOOL wait) {
         }
         // A caller who will not wait must learn of bytes already in the tty;
         // one who waits learns of them from the poll.
+        if (wait) DrainWakes();
         Clock::time_point deadline;
         if (Look(*op, !wait, &deadline)) continue;
         if (!wait) {
@@ -407,18 +410,31 @@ void SerialPort::AwaitChange(const Op& op, Clock::time_point deadline, std::uniq
     }
     pollfd fds[2] = {{m_fd, events, 0}, {m_wake, POLLIN, 0}};
     lock.unlock();
+    MarkSerialBlocked(m_com, true);
     poll(fds, 2, timeout);
+    MarkSerialBlocked(m_com, false);
     CountSerial(m_com, SerialCounter::kWakeup);
     CountSerial(m_com, SerialCounter::kSystemCall);
     if (fds[1].revents & POLLIN) {
-        CountSerial(m_com, SerialCounter::kSystemCall);
-        uint64_t count;
-        ssize_t drained = read(m_wake, &count, sizeof count);
-        (void)drained;
+        m_wakePending.store(false);
+        ReadWakes();
     }
     lock.lock();
     if (events & POLLIN) m_ttyReady = (fds[0].revents & POLLIN) != 0;
     if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) m_hungUp = true;
+}
+
+void SerialPort::DrainWakes() {
+    // A wake between its flag and its write finds nothing here and makes
+    // the poll return at once, as it should.
+    if (m_wakePending.exchange(false)) ReadWakes();
+}
+
+void SerialPort::ReadWakes() {
+    CountSerial(m_com, SerialCounter::kSystemCall);
+    uint64_t count;
+    ssize_t drained = read(m_wake, &count, sizeof count);
+    (void)drained;
 }
 
 BOOL OverlappedOutcome(const OVERLAPPED& ov, LPDWORD done) {

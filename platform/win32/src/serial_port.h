@@ -15,6 +15,7 @@
 #include <sys/types.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -95,6 +96,11 @@ private:
     // Blocks in poll() until the tty or the wake-up descriptor has news for
     // the operation, or the deadline.
     void AwaitChange(const Op& op, Clock::time_point deadline, std::unique_lock<std::mutex>& lock);
+    // Empties the wake-up descriptor of wakes that came while nobody waited,
+    // before the look that precedes a wait: what they were for is seen by
+    // that look, and the poll then blocks instead of returning at once.
+    void DrainWakes();
+    void ReadWakes();
     void Finish(Op& op, DWORD error);
     void FinishAll(Kind kind, DWORD error);
     // Moves what the tty holds into the input buffer, when poll() has
@@ -106,6 +112,8 @@ private:
 
     int m_fd;
     int m_wake;
+    // Wake() has written to m_wake since it was last emptied.
+    std::atomic<bool> m_wakePending{false};
     int m_com;
     dev_t m_dev;
     ino_t m_ino;

@@ -3,6 +3,8 @@
 
 #include <strings.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -40,6 +42,10 @@ struct Registry {
     std::mutex mutex;
     ComSlot slots[kMaxComPorts + 1];  // index 0 unused
     std::vector<OpenDevice> open;
+    // Threads in a blocking poll per port: a state, not a count, so a reset
+    // leaves it alone.
+    int blocked[kMaxComPorts + 1] = {};
+    std::condition_variable blockedChanged;
 };
 
 Registry& Reg() {
@@ -133,6 +139,16 @@ void CountSerialBytes(int com, DWORD bytes) {
     reg.slots[com].counters.bytesRead += bytes;
 }
 
+void MarkSerialBlocked(int com, bool blocked) {
+    if (com == 0) return;
+    Registry& reg = Reg();
+    {
+        std::lock_guard<std::mutex> lock(reg.mutex);
+        reg.blocked[com] += blocked ? 1 : -1;
+    }
+    reg.blockedChanged.notify_all();
+}
+
 bool ClaimSerialDevice(dev_t dev, ino_t ino, SerialPort* port) {
     Registry& reg = Reg();
     std::lock_guard<std::mutex> lock(reg.mutex);
@@ -216,4 +232,13 @@ WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* coun
     std::lock_guard<std::mutex> lock(reg.mutex);
     *counters = reg.slots[com].counters;
     return TRUE;
+}
+
+WIN32_API BOOL W32WaitSerialBlocked(const char* comName, DWORD timeoutMs) {
+    int com = w32::ComIndexOf(comName);
+    if (com == 0) return FALSE;
+    w32::Registry& reg = w32::Reg();
+    std::unique_lock<std::mutex> lock(reg.mutex);
+    return reg.blockedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                       [&] { return reg.blocked[com] > 0; });
 }

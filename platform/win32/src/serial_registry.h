@@ -29,6 +29,8 @@ void RunSerialHook(int com, int call, HANDLE port);
 enum class SerialCounter { kOpen, kWait, kRead, kWrite, kWakeup, kFault, kSystemCall };
 void CountSerial(int com, SerialCounter counter);
 void CountSerialBytes(int com, DWORD bytes);
+// A thread enters (true) or leaves (false) its blocking poll on the port.
+void MarkSerialBlocked(int com, bool blocked);
 
 // Claims a device for exclusive use; false when it is open already.
 bool ClaimSerialDevice(dev_t dev, ino_t ino, SerialPort* port);

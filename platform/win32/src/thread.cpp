@@ -25,6 +25,7 @@ public:
 std::atomic<DWORD> g_nextThreadId{1};
 std::atomic<int> g_failCreations{0};
 std::atomic<size_t> g_runningThreads{0};
+std::atomic<unsigned long long> g_sleeps{0};
 thread_local DWORD t_threadId = 0;
 
 }  // namespace
@@ -108,6 +109,7 @@ WIN32_API BOOL WINAPI SetThreadPriority(HANDLE hThread, int) {
 }
 
 WIN32_API void WINAPI Sleep(DWORD dwMilliseconds) {
+    g_sleeps.fetch_add(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }
 
@@ -120,3 +122,5 @@ WIN32_API DWORD WINAPI GetTickCount(void) {
 WIN32_API void W32FailThreadCreations(int count) { g_failCreations = count; }
 
 WIN32_API size_t W32CountRunningThreads(void) { return g_runningThreads.load(); }
+
+WIN32_API unsigned long long W32CountSleeps(void) { return g_sleeps.load(); }

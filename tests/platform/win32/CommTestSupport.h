@@ -5,10 +5,8 @@
 #include <windows.h>
 #include <win32_control.h>
 
-#include <chrono>
-#include <thread>
-
 #include "PtyPair.h"
+#include "Timing.h"
 
 inline HANDLE OpenPort(const char* name, bool overlapped = true) {
     return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -17,13 +15,8 @@ inline HANDLE OpenPort(const char* name, bool overlapped = true) {
 
 // Waits until the port side has `bytes` queued (the pty moves bytes through
 // a work queue, so a write at the device side is not visible at once).
-inline bool WaitQueued(const PtyPair& pty, int bytes, int timeoutMs = 2000) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (pty.QueuedAtPort() < bytes) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+inline bool WaitQueued(const PtyPair& pty, int bytes) {
+    return WaitUntil([&] { return pty.QueuedAtPort() >= bytes; });
 }
 
 inline W32SerialCounters CountersOf(const char* name) {

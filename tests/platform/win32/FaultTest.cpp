@@ -1,5 +1,6 @@
 // Faults injected through the control API reach the serial calls.
 #include <cstring>
+#include <thread>
 
 #include "CommTestSupport.h"
 
@@ -101,7 +102,7 @@ TEST_F(FaultTest, FaultReachesAWaitThatIsBlocked) {
         result = GetOverlappedResult(port, &ov, &n, TRUE);
         error = GetLastError();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(W32WaitSerialBlocked("COM3", kPatienceMs));
     ASSERT_TRUE(W32SetSerialFault("COM3", W32_SERIAL_FAULT_WAIT, ERROR_DEVICE_NOT_CONNECTED, 1));
     waiter.join();
     EXPECT_FALSE(result);
@@ -168,8 +169,7 @@ TEST_F(FaultTest, DeviceVanishingMidReadEndsTheBlockedRead) {
         result = GetOverlappedResult(port, &ov, &n, TRUE);
         error = GetLastError();
     });
-    ASSERT_TRUE(WaitQueued(pty, 0));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(W32WaitSerialBlocked("COM3", kPatienceMs)) << "the read waits for the rest";
     ASSERT_TRUE(W32SetSerialFault("COM3", W32_SERIAL_FAULT_VANISH, 0, -1));
     reader.join();
     EXPECT_FALSE(result);

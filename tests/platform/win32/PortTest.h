@@ -60,10 +60,7 @@ protected:
     }
     // Waits until the cable has brought `bytes` into the input queue.
     bool WaitQueued(DWORD bytes) {
-        for (auto start = Clock::now(); MillisecondsSince(start) < 2000; Pause(1)) {
-            if (Queued() >= bytes) return true;
-        }
-        return false;
+        return WaitUntil([&] { return Queued() >= bytes; });
     }
     // Starts a wait that cannot complete yet.
     void ArmPendingWait() {
@@ -74,7 +71,7 @@ protected:
     // Whether an operation that Windows may finish in the call or later (a
     // program must take both) succeeded within `ms`. Polled: the stand-in
     // finishes operations in GetOverlappedResult.
-    bool Completed(BOOL started, OVERLAPPED* record, DWORD* n, DWORD ms = 2000) {
+    bool Completed(BOOL started, OVERLAPPED* record, DWORD* n, DWORD ms = kPatienceMs) {
         if (started || GetLastError() != ERROR_IO_PENDING) return started;
         for (auto start = Clock::now();; Pause(1)) {
             if (GetOverlappedResult(port, record, n, FALSE)) return true;
@@ -82,13 +79,19 @@ protected:
         }
     }
     // Whether the operation on `record` is still pending, a moment after it
-    // started (a wait that Wine completes does so at once, not in the call).
+    // started. A wait that Wine completes does so at once but not in the
+    // call, on another thread, which a busy machine may hold up: under Wine
+    // it is given seconds. The stand-in finishes operations in
+    // GetOverlappedResult itself, so a short look is all it needs.
     bool StillPending(OVERLAPPED* record) {
-        Pause(50);
         DWORD n = 0;
-        SetLastError(0);
-        return !GetOverlappedResult(port, record, &n, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE;
+        auto pending = [&] {
+            SetLastError(0);
+            return !GetOverlappedResult(port, record, &n, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE;
+        };
+        return !WaitUntil([&] { return !pending(); }, UnderWine() ? kWineCompletesWithinMs : 50);
     }
+    static constexpr int kWineCompletesWithinMs = 3000;
 
     PortPair cable{"COM2"};
     HANDLE port = INVALID_HANDLE_VALUE;

@@ -6,6 +6,7 @@
 #include <termios.h>
 
 #include <cstring>
+#include <thread>
 
 #include "CommTestSupport.h"
 
@@ -184,7 +185,7 @@ TEST_F(StandInPortTest, HungUpDeviceFailsWaitsAndReads) {
         result = GetOverlappedResult(port, &ov, &n, TRUE);
         error = GetLastError();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(W32WaitSerialBlocked("COM3", kPatienceMs));
     pty.CloseDevice();
     waiter.join();
     EXPECT_FALSE(result);
@@ -205,7 +206,7 @@ TEST_F(StandInPortTest, ABlockedWaitDoesNotWakeWhileTheLineIsIdle) {
     ArmPendingWait();
     DWORD n = 0;
     std::thread waiter([&] { GetOverlappedResult(port, &ov, &n, TRUE); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(W32WaitSerialBlocked("COM3", kPatienceMs));
     W32SerialCounters before = CountersOf("COM3");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     W32SerialCounters after = CountersOf("COM3");

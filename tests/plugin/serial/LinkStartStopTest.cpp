@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "Timing.h"
 
 namespace link_test {
 namespace {
@@ -34,15 +35,6 @@ private:
     int m_call;
     std::function<void(HANDLE)> m_action;
 };
-
-// Polls a condition for up to `milliseconds`; true once it holds.
-bool Within(int milliseconds, const std::function<bool()>& condition) {
-    for (int i = 0; i < milliseconds; ++i) {
-        if (condition()) return true;
-        Sleep(1);
-    }
-    return condition();
-}
 
 bool Contains(const std::vector<std::string>& calls, const std::string& call) {
     return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -297,7 +289,7 @@ TEST_F(LinkTest, StopWhileTheThreadWaitsEndsItAndClosesThePort) {
     ChooseMenu();
     ASSERT_NE(nullptr, g_pGPSComm);
     EXPECT_EQ(threadsBefore + 1, W32CountRunningThreads());
-    Sleep(50);  // let the thread arm its wait
+    ASSERT_TRUE(W32WaitSerialBlocked("COM2", kPatienceMs)) << "the thread never armed its wait";
     EXPECT_EQ(1, Close());
     EXPECT_EQ(nullptr, g_pGPSComm);
     EXPECT_EQ(threadsBefore, W32CountRunningThreads());
@@ -308,7 +300,9 @@ TEST_F(LinkTest, ThreadThatMissesTheFirstWakeIsWokenAgain) {
     size_t threadsBefore = W32CountRunningThreads();
     ChooseMenu();
     ASSERT_NE(nullptr, g_pGPSComm);
-    Sleep(50);  // the thread waits
+    // The fault must meet a wait that is armed: one armed after the first
+    // mask change would be ended by nothing but the stop's second change.
+    ASSERT_TRUE(W32WaitSerialBlocked("COM2", kPatienceMs)) << "the thread never armed its wait";
     W32SerialCounters before{};
     W32GetSerialCounters("COM2", &before);
     ASSERT_TRUE(W32SetSerialFault("COM2", W32_SERIAL_FAULT_MASK_NO_WAKE, 0, 1));
@@ -345,11 +339,11 @@ TEST_F(LinkTest, ALineDecodedDuringTheStopReachesTheHostBeforeTheRelease) {
     // before the wait for the thread, once that has happened).
     CallHook read(W32_SERIAL_CALL_READ, [&](HANDLE) {
         reading = true;
-        Within(2000, [&] { return !comm->IsRunning(); });
-        Within(300, [&] { return Contains(m_host.Calls(), "ReleaseGpsNavi"); });
+        WaitUntil([&] { return !comm->IsRunning(); });
+        WaitUntil([&] { return Contains(m_host.Calls(), "ReleaseGpsNavi"); }, 300);
     });
     ASSERT_TRUE(m_pty.Write(std::string(kGga) + "$"));
-    ASSERT_TRUE(Within(2000, [&] { return reading.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return reading.load(); }));
     StopGpsLink();
     std::vector<std::string> calls = m_host.Calls();
     ASSERT_GE(calls.size(), 2u);
@@ -369,17 +363,18 @@ TEST_F(LinkTest, StopWhileAReadIsPendingEnds) {
         if (!taken.exchange(true)) PurgeComm(port, PURGE_RXCLEAR);
     });
     ASSERT_TRUE(m_pty.Write(kGga));
-    ASSERT_TRUE(Within(2000, [&] { return taken.load(); }));
-    std::atomic<bool> stopped{false};
+    ASSERT_TRUE(WaitUntil([&] { return taken.load(); }));
+    ASSERT_TRUE(W32WaitSerialBlocked("COM2", kPatienceMs)) << "the read never waited";
+    std::atomic<bool> stopped{false}, rescued{false};
     std::thread rescue([&] {  // frees a hung stop, so that the test ends
-        if (!Within(5000, [&] { return stopped.load(); })) m_pty.Write(std::string(300, 'x'));
+        if (WaitUntil([&] { return stopped.load(); })) return;
+        rescued = true;
+        m_pty.Write(std::string(300, 'x'));
     });
-    DWORD start = GetTickCount();
     StopGpsLink();
-    DWORD took = GetTickCount() - start;
     stopped = true;
     rescue.join();
-    EXPECT_LT(took, 4000u) << "the pending read held the stop";
+    EXPECT_FALSE(rescued) << "the pending read held the stop";
     EXPECT_EQ(nullptr, g_pGPSComm);
     EXPECT_EQ(0u, W32CountOpenComPorts());
 }

@@ -14,6 +14,7 @@
 #include "serial/ModuleState.h"
 #include "shell/Exports.h"
 #include "NullHost.h"
+#include "Timing.h"
 
 namespace {
 
@@ -44,13 +45,13 @@ TEST(ReceiveAllocationTest, StreamingSentencesAllocatesNothing) {
     ASSERT_NE(nullptr, g_pGPSComm);
     // Warm up: the first turns may set up lazily made state outside the loop.
     ASSERT_TRUE(pty.Write(soak::Burst(0) + "$"));
-    for (int i = 0; i < 200 && host.m_records.load() < 1 + soak::kLinesPerBurst; ++i) Sleep(10);
+    ASSERT_TRUE(WaitUntil([&] { return host.m_records.load() >= 1 + soak::kLinesPerBurst; }));
 
     g_counting = true;
     long before = host.m_records.load();
     for (int s = 1; s <= 300; ++s) ASSERT_TRUE(pty.Write(soak::Burst(s).substr(1) + "$"));
     long expected = before + 300L * soak::kLinesPerBurst;
-    for (int i = 0; i < 1000 && host.m_records.load() < expected; ++i) Sleep(10);
+    WaitUntil([&] { return host.m_records.load() >= expected; });
     g_counting = false;
 
     EXPECT_EQ(expected, host.m_records.load());

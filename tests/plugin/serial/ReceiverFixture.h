@@ -99,20 +99,20 @@ protected:
         });
     }
 
-    // Stops as the link stop does; the time it took, in ms. A thread that
-    // does not end within 3 s fails the test (and is then woken for good).
-    long long Stop() {
-        auto start = Clock::now();
+    // Stops as the link stop asks the thread to, once, and waits for it to
+    // end. Nothing wakes it again here (the link stop would, after a
+    // second), so a thread that misses that one request never ends: the
+    // test fails, and the thread is then woken until it ends.
+    bool Stop() {
         comm->RequestStop();
-        while (!ended && MillisecondsSince(start) < 3000) Pause(1);
-        long long took = MillisecondsSince(start);
-        EXPECT_TRUE(ended) << "the receiver thread did not end";
+        const bool endedOnRequest = WaitUntil([&] { return ended.load(); });
+        EXPECT_TRUE(endedOnRequest) << "the receiver thread did not end on the stop request";
         while (!ended) {
             SetCommMask(comm->m_hComm, 0);
             Pause(10);
         }
         thread.join();
-        return took;
+        return endedOnRequest;
     }
 
 #ifndef _WIN32  // the stand-in's call hooks and queue
@@ -134,20 +134,42 @@ protected:
     void WriteQueued(const std::string& bytes) {
         int before = pty.QueuedAtPort();
         ASSERT_TRUE(pty.Write(bytes));
-        auto start = Clock::now();
-        while (pty.QueuedAtPort() < before + static_cast<int>(bytes.size()) && MillisecondsSince(start) < 2000)
-            Pause(1);
+        ASSERT_TRUE(WaitUntil([&] { return pty.QueuedAtPort() >= before + static_cast<int>(bytes.size()); }));
     }
+
+    // Waits until the receiver thread is blocked on the port: its wait is
+    // armed on an idle line (or its read waits for bytes).
+    void WaitBlocked() { ASSERT_TRUE(W32WaitSerialBlocked(kPort, kPatienceMs)) << "the thread never waited"; }
+
+    // While a fault lasts the thread keeps trying (a wait or a read a turn)
+    // but pauses after failures in a row: `tries` of them take at least
+    // their pauses, and little CPU. Counted from the third try, once the
+    // failures are in a row.
+    void ExpectSlowTurning(unsigned long tries = 6) {
+        auto triesSoFar = [&] {
+            W32SerialCounters c = Counters();
+            return c.waits + c.reads;
+        };
+        const unsigned long start = triesSoFar();
+        ASSERT_TRUE(WaitUntil([&] { return triesSoFar() >= start + 3; })) << "it keeps trying";
+        const unsigned long before = triesSoFar();
+        const double cpuBefore = ThreadCpuMilliseconds();
+        const auto since = Clock::now();
+        ASSERT_TRUE(WaitUntil([&] { return triesSoFar() >= before + tries; })) << "it keeps trying";
+        const long long took = MillisecondsSince(since);
+        const unsigned long made = triesSoFar() - before;
+        // Between each two tries a pause, but one: a read that takes bytes
+        // ends the failures in a row.
+        EXPECT_GE(took, static_cast<long long>(made - 2) * kFailurePauseMs) << made << " tries: it spins";
+        EXPECT_LT(ThreadCpuMilliseconds() - cpuBefore, made * 5.0) << made << " tries";
+    }
+    // The receiver thread's pause after failures in a row.
+    static constexpr int kFailurePauseMs = 50;
 #endif
 
     // Waits until the last record carries the time; false on timeout.
-    bool WaitForTime(const std::string& time, int milliseconds = 5000) {
-        auto start = Clock::now();
-        while (MillisecondsSince(start) < milliseconds) {
-            if (host.RecordCount() > 0 && TimeOf(host.LastRecord()) == time) return true;
-            Pause(2);
-        }
-        return false;
+    bool WaitForTime(const std::string& time, int milliseconds = kPatienceMs) {
+        return WaitUntil([&] { return host.RecordCount() > 0 && TimeOf(host.LastRecord()) == time; }, milliseconds);
     }
 
     std::vector<std::string> Times() {

@@ -10,4 +10,9 @@ WIN32_API void W32FailThreadCreations(int count);
 // Threads created by CreateThread that have not yet returned.
 WIN32_API size_t W32CountRunningThreads(void);
 
+// Sleep calls made so far, all threads together (never reset): a test tells
+// a thread that paused from one that went on at once by this count, not by
+// the time it took.
+WIN32_API unsigned long long W32CountSleeps(void);
+
 #endif

@@ -89,6 +89,13 @@ struct W32SerialCounters {
 };
 WIN32_API BOOL W32GetSerialCounters(const char* comName, W32SerialCounters* counters);
 
+// Waits up to timeoutMs until a thread is blocked in GetOverlappedResult on
+// the port, so that only the line or a call from another thread (a mask
+// change, a purge, a fault) can go on with it: a wait armed on an idle line,
+// a read waiting for its bytes. TRUE once one is, FALSE after the time-out.
+// For a test that must act on a thread that waits, not on one on its way.
+WIN32_API BOOL W32WaitSerialBlocked(const char* comName, DWORD timeoutMs);
+
 // A copy of the bytes every completed read delivered, in order, with the
 // port's number (1 for COM1; 0 for a port opened by its device path). Called
 // on the reading thread before the read is reported done: keep it short.
