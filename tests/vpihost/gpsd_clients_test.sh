@@ -30,7 +30,7 @@ serve() {
 }
 
 # Runs a full-screen client in a tmux pane of COLUMNSxROWS until its screen
-# matches every extended regex given (exit 0); fails after 20 s with what
+# matches every extended regex given (exit 0); fails after a minute with what
 # it shows.
 on_screen() {
     local size=$1 program=$2 screen pattern shown
