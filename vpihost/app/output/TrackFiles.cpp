@@ -32,6 +32,8 @@ bool Refuse(const std::string& path, const char* what, const std::string& reason
 // The processor time of this thread, in seconds.
 double ThreadCpuSeconds() {
 #ifdef _WIN32
+    // msvcrt's clock counts wall time since the start: a write's share then
+    // errs towards writing less often, never more.
     return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 #else
     timespec t{};
