@@ -55,7 +55,8 @@ void Run(const char* program, bool drained, const std::string& dir) {
     const std::string log = dir + "/replay.nmea", times = dir + "/times", vpihost = Beside(program);
     int out[2];
     if (pipe(out) != 0) return;
-    std::vector<std::string> args{vpihost, "--profile", dir + "/profile.ini", "--replay", log, "--fast", "--json", "--quiet"};
+    std::vector<std::string> args{vpihost,  "--profile", dir + "/profile.ini", "--replay", log, "--fast",
+                                  "--json", "--quiet"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);

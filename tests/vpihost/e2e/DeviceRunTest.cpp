@@ -41,8 +41,8 @@ bool HoldsDevice(pid_t pid, dev_t device) {
 
 TEST_F(VpihostRun, WithWaitForDeviceTheReceiverIsAwaitedAndReturnsUnderItsName) {
     const std::string link = m_dir + "/gps", gpx = m_dir + "/t.gpx";
-    ChildProcess run(
-        m_program, With({"--device", link, "--receiver", "nmea", "--json", "--wait-for-device", "--gpx", gpx}));
+    ChildProcess run(m_program,
+                     With({"--device", link, "--receiver", "nmea", "--json", "--wait-for-device", "--gpx", gpx}));
     ASSERT_TRUE(run.WaitForStderr("vpihost: there is no device " + link +
                                   " (is the receiver plugged in? dmesg names its device); waiting for it (Ctrl-C "
                                   "stops)\n"))

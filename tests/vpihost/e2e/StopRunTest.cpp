@@ -129,8 +129,7 @@ TEST_F(VpihostRun, AStdoutNobodyReadsHoldsBackOnlyItsOwnLines) {
     ASSERT_GE(fcntl(run.StdoutReader(), F_SETPIPE_SZ, 4096), 4096);
     ASSERT_TRUE(run.WaitForStderr("Ctrl-C stops")) << run.Err();
     int queued = 0;
-    ASSERT_TRUE(WaitFor([&] { return ioctl(run.StdoutReader(), FIONREAD, &queued) == 0 && queued > 3800; }))
-        << queued;
+    ASSERT_TRUE(WaitFor([&] { return ioctl(run.StdoutReader(), FIONREAD, &queued) == 0 && queued > 3800; })) << queued;
     // Longer than the 5 s after which a reader that takes nothing is a
     // failed line: the module would have stopped reading with it.
     const size_t pointsWhenFull = Count(ReadWholeFile(gpx), "<trkpt ");
@@ -164,7 +163,8 @@ TEST_F(VpihostRun, AFastReplayIntoAPipeNobodyReadsSaysHowManyLinesItLeftOut) {
     fcntl(run.StdoutReader(), F_SETFL, O_NONBLOCK);
     for (ssize_t n; (n = read(run.StdoutReader(), chunk, sizeof chunk)) > 0;) out.append(chunk, static_cast<size_t>(n));
     const long leftOut = std::stol(err.substr(err.find("vpihost: ") + 9));
-    EXPECT_EQ(2 * kSeconds + 1, static_cast<long>(Lines(out)) + leftOut) << "the link's start record and two per second";
+    EXPECT_EQ(2 * kSeconds + 1, static_cast<long>(Lines(out)) + leftOut)
+        << "the link's start record and two per second";
     EXPECT_EQ(0u, out.find("{\"n\":0,")) << out.substr(0, 200);
 }
 

@@ -45,10 +45,11 @@ TEST(EventLoop, ChannelsAndTheEarliestDeadline) {
     });
     Clock::time_point late = Clock::now() + std::chrono::hours(1), soon = Clock::now();
     FunctionTimer lateTimer([&] { return late; }, [&](Clock::time_point) { seen.push_back("late"); });
-    FunctionTimer soonTimer([&] { return soon; }, [&](Clock::time_point) {
-        seen.push_back("soon");
-        soon = kNever;
-    });
+    FunctionTimer soonTimer([&] { return soon; },
+                            [&](Clock::time_point) {
+                                seen.push_back("soon");
+                                soon = kNever;
+                            });
     loop.AddTimer(&lateTimer);
     loop.AddTimer(&soonTimer);
     int turns = 0;
@@ -83,7 +84,8 @@ TEST(ReadTap, LinesGoToTheListenersWholeOrCutAndLostBytesAreSaid) {
     ReadTap tap;
     tap.AddListener(&lines);
     const std::string longLine(ReadTap::kMaxLine + 10, 'x');
-    for (const std::string& piece : {std::string("$GNRMC,1*00\r\n$GP"), std::string("GGA,2\r\n"), longLine + "\n", std::string("$GPVTG\n")})
+    for (const std::string& piece :
+         {std::string("$GNRMC,1*00\r\n$GP"), std::string("GGA,2\r\n"), longLine + "\n", std::string("$GPVTG\n")})
         tap.Copy(piece.data(), piece.size());
     tap.Drain();
     EXPECT_EQ((std::vector<std::string>{"$GNRMC,1*00", "$GPGGA,2", longLine.substr(0, ReadTap::kMaxLine), "$GPVTG"}),

@@ -59,16 +59,17 @@ TEST(SilenceHints, EachHintComesOnceAtItsTime) {
         std::vector<std::string> said;
         int untilMs = 12000;
     } cases[] = {
-        {"silent from the start: no 'sent nothing'", {{10, '.'}}, "", {"no sentence from the receiver could be decoded in 5 s" + kWhere}},
-        {"records without a position, then silent, then back",
-         {{10, '.'}, {1000, '.'}, {2000, '.'}, {9000, '.'}},
-         "",
+        // clang-format off
+        {"silent from the start: no 'sent nothing'", {{10, '.'}}, "",
+         {"no sentence from the receiver could be decoded in 5 s" + kWhere}},
+        {"records without a position, then silent, then back", {{10, '.'}, {1000, '.'}, {2000, '.'}, {9000, '.'}}, "",
          {"5 s of records without a position" + kWhere, kSilent, kBack}},
         {"the talkers the module does not take", {{10, '.'}, {100, '.'}, {4900, '.'}}, "the receiver sends $GNRMC; ...",
-         {"5 s of records without a position: the receiver sends $GNRMC; ..."},
-         9000},
+         {"5 s of records without a position: the receiver sends $GNRMC; ..."}, 9000},
         {"a position in time: no hint", {{10, '.'}, {4000, 'p'}, {4500, 'p'}}, "", {}, 9000},
-        {"records every second: never silent", {{10, '.'}, {900, 'p'}, {1900, 'p'}, {2900, 'p'}, {3900, 'p'}, {4900, 'p'}, {5900, 'p'}, {6900, 'p'}, {7900, 'p'}}, "", {}},
+        {"records every second: never silent", {{10, '.'}, {900, 'p'}, {1900, 'p'}, {2900, 'p'}, {3900, 'p'},
+                                                {4900, 'p'}, {5900, 'p'}, {6900, 'p'}, {7900, 'p'}}, "", {}},
+        // clang-format on
     };
     for (const Case& c : cases) {
         Line run;

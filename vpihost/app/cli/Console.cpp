@@ -27,8 +27,8 @@ constexpr size_t kMessageQueue = 64 * 1024;
 
 void SayLeftOut(OutputStream& stream, const char* name, bool atEnd) {
     if (const long n = stream.TakeLeftOut(atEnd))
-        ErrorLine(std::to_string(n) + (n == 1 ? " line" : " lines") + " of " + name +
-                  (n == 1 ? " was" : " were") + " left out while nobody read it");
+        ErrorLine(std::to_string(n) + (n == 1 ? " line" : " lines") + " of " + name + (n == 1 ? " was" : " were") +
+                  " left out while nobody read it");
 }
 
 // Watched for writing only while the stream has bytes waiting.

@@ -123,7 +123,9 @@ RunSettings RunSettingsFrom(const Options& o) {
     s.device = o.device;
     s.waitForDevice = o.waitForDevice;
     s.replay = !o.replay.empty();
-    s.format = o.tpv ? RecordPrinter::Format::kTpv : o.json ? RecordPrinter::Format::kJson : RecordPrinter::Format::kText;
+    s.format = o.tpv    ? RecordPrinter::Format::kTpv
+               : o.json ? RecordPrinter::Format::kJson
+                        : RecordPrinter::Format::kText;
     s.allRecords = o.allRecords;
     s.reportDevice = ReportDevice(o.device, o.replay);
     s.gpx = o.gpx;

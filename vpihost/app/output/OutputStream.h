@@ -68,7 +68,7 @@ private:
     mutable std::mutex m_mutex;
     int m_fd;
     std::FILE* m_file;
-    bool m_ownFd = false;    // a description of its own, to close
+    bool m_ownFd = false;     // a description of its own, to close
     bool m_pollable = false;  // writes may find it full
     bool m_socket = false;
     size_t m_capacity;

@@ -23,13 +23,15 @@ constexpr int kWakeId = 0;
 #ifdef _WIN32
 DWORD MillisecondsUntil(Clock::time_point until) {
     if (until == kNever) return INFINITE;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(std::max(Clock::duration::zero(), until - Clock::now()));
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(std::max(Clock::duration::zero(), until - Clock::now()));
     return static_cast<DWORD>(std::min<long long>(left.count(), INFINITE - 1));
 }
 #else
 int MillisecondsUntil(Clock::time_point until) {
     if (until == kNever) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(std::max(Clock::duration::zero(), until - Clock::now()));
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(std::max(Clock::duration::zero(), until - Clock::now()));
     return static_cast<int>(std::min<long long>(left.count(), 24 * 3600 * 1000));
 }
 
@@ -99,7 +101,8 @@ void EventLoop::RemoveTimer(const Timer* timer) {
 
 int EventLoop::AfterEachTurn(Step step, std::function<void()> work) {
     const int id = m_nextId++;
-    const auto later = std::find_if(m_afterTurn.begin(), m_afterTurn.end(), [step](const Work& w) { return w.step > step; });
+    const auto later =
+        std::find_if(m_afterTurn.begin(), m_afterTurn.end(), [step](const Work& w) { return w.step > step; });
     m_afterTurn.insert(later, Work{id, step, std::move(work)});
     return id;
 }
@@ -130,7 +133,7 @@ void EventLoop::Turn(Clock::time_point until) {
 
 void EventLoop::Dispatch(int id, unsigned events) {
     const auto found = m_channels.find(id);
-    if (found == m_channels.end()) return;  // removed by an earlier handler of this turn
+    if (found == m_channels.end()) return;          // removed by an earlier handler of this turn
     const Handler handler = found->second.handler;  // the handler may forget its channel
     handler(events);
 }
@@ -146,7 +149,8 @@ void EventLoop::Wait(Clock::time_point until) {
     }
     const DWORD result =
         WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, MillisecondsUntil(until));
-    if (result >= WAIT_OBJECT_0 + 1 && result < WAIT_OBJECT_0 + handles.size()) Dispatch(ids[result - WAIT_OBJECT_0], kIn);
+    if (result >= WAIT_OBJECT_0 + 1 && result < WAIT_OBJECT_0 + handles.size())
+        Dispatch(ids[result - WAIT_OBJECT_0], kIn);
 }
 #else
 void EventLoop::Wait(Clock::time_point until) {

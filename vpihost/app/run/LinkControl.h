@@ -23,7 +23,9 @@ public:
     const std::string& MenuItemText() const { return m_item->text; }
     // Before Choose: the start dialog is to get the settings; false with a
     // reason when an option cannot be played here.
-    bool Prepare(const DialogSettings& settings, std::string* error) { return m_desktop.PrepareStartDialog(settings, error); }
+    bool Prepare(const DialogSettings& settings, std::string* error) {
+        return m_desktop.PrepareStartDialog(settings, error);
+    }
     // Chooses the menu item, so that the start dialog runs; empty once a
     // link runs, else why not.
     std::string Choose();

@@ -26,7 +26,8 @@ void RecordFeed::Drain() {
     if (m_queue.Size() > 0) Wake();  // the rest in the next turn
     const long lost = m_queue.Lost();
     if (lost > m_lostSaid) {
-        ErrorLine(std::to_string(lost - m_lostSaid) + " records were lost: they came faster than vpihost could take them");
+        ErrorLine(std::to_string(lost - m_lostSaid) +
+                  " records were lost: they came faster than vpihost could take them");
         m_lostSaid = lost;
     }
 }

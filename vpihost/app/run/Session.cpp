@@ -36,7 +36,8 @@ public:
           m_loop(loop),
           m_outputs(
               o, loop, [this] { return StoredAnyTalker(m_profile) ? "" : AnyTalkerHint(m_source.SentenceIdsRead()); },
-              consumer, o.replay && !o.quiet ? std::function<std::string()>([this] { return m_source.Progress(); }) : nullptr),
+              consumer,
+              o.replay && !o.quiet ? std::function<std::string()>([this] { return m_source.Progress(); }) : nullptr),
           m_host(o.hostVersion, o.localTime, &profile, &m_outputs.Queue()),
           m_installed(&m_host),
           m_link(m_host),
@@ -135,8 +136,9 @@ int Session::StartLink() {
     const std::string refusal = m_link.Choose();
     if (refusal.empty()) return kExitOk;
     // The port would not open: which device that was, and how to name another.
-    ErrorLine("navigation did not start: " + refusal +
-              (m_link.PortRefused() ? ": " + m_source.PortAdvice(PortToOpen(m_o.dialog.port, m_profile)) : std::string()));
+    ErrorLine(
+        "navigation did not start: " + refusal +
+        (m_link.PortRefused() ? ": " + m_source.PortAdvice(PortToOpen(m_o.dialog.port, m_profile)) : std::string()));
     return kExitSource;
 }
 

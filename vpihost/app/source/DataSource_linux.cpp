@@ -16,7 +16,8 @@ class PortDefaults : public DataSource {
 public:
     bool Prepare(const SourceSettings& settings, std::string* error) { return StartTap(settings, error); }
     std::string Description() const override {
-        return std::string("the default devices (") + kDefaultDevice + "0 for COM1 to " + kDefaultDevice + "3 for COM4)";
+        return std::string("the default devices (") + kDefaultDevice + "0 for COM1 to " + kDefaultDevice +
+               "3 for COM4)";
     }
     std::string PortAdvice(int port) const override {
         return "COM" + std::to_string(port) + " is " + kDefaultDevice + std::to_string(port - 1) +

@@ -95,7 +95,9 @@ public:
         return true;
     }
     std::string Description() const override { return m_description; }
-    std::string PortAdvice(int port) const override { return "COM" + std::to_string(port) + " is " + m_device + " here"; }
+    std::string PortAdvice(int port) const override {
+        return "COM" + std::to_string(port) + " is " + m_device + " here";
+    }
 
 private:
     std::string m_description;

@@ -231,7 +231,8 @@ private:
     // Without folder events (the system's limit reached) the path is
     // looked at every second.
     Clock::time_point m_nextLook = kNever;
-    FunctionTimer m_lookTimer{[this] { return m_nextLook; }, [this](Clock::time_point now) {
+    FunctionTimer m_lookTimer{[this] { return m_nextLook; },
+                              [this](Clock::time_point now) {
                                   m_folderChanged = true;
                                   m_nextLook = now + std::chrono::seconds(1);
                               }};

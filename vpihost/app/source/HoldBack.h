@@ -32,8 +32,7 @@ public:
     // stop is set; looks again every kStepMs.
     void Wait(const std::atomic<bool>& stop) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        while (!stop.load() && (m_held || m_behind()))
-            m_released.wait_for(lock, std::chrono::milliseconds(kStepMs));
+        while (!stop.load() && (m_held || m_behind())) m_released.wait_for(lock, std::chrono::milliseconds(kStepMs));
     }
 
     static constexpr int kStepMs = 20;

@@ -43,15 +43,16 @@ public:
     bool Prepare(const SourceSettings& s, std::string* error) {
         if (!StartTap(s, error) || !OpenPty(error)) return false;
         const bool sony = s.simulate == Receiver::kSony;
-        m_simulator = std::make_unique<vpisim::Simulator>(
-            sony ? vpisim::Receiver::kSony : vpisim::Receiver::kNmea,
-            s.simSpeedKmh > 0 ? s.simSpeedKmh : vpisim::Route::kDefaultSpeedKmh, m_pty.deviceFd(),
-            [] { return BytesReadAtPorts(); });
+        m_simulator =
+            std::make_unique<vpisim::Simulator>(sony ? vpisim::Receiver::kSony : vpisim::Receiver::kNmea,
+                                                s.simSpeedKmh > 0 ? s.simSpeedKmh : vpisim::Route::kDefaultSpeedKmh,
+                                                m_pty.deviceFd(), [] { return BytesReadAtPorts(); });
         m_simulator->onFailure = &Wake;
         char speed[32];
         snprintf(speed, sizeof speed, "%g", m_simulator->route().SpeedKmh());
-        m_description = std::string("a simulated ") + (sony ? "Sony receiver (9600 baud)" : "NMEA receiver (4800 baud)") +
-                        " driving at " + speed + " km/h, on " + m_pty.portPath();
+        m_description = std::string("a simulated ") +
+                        (sony ? "Sony receiver (9600 baud)" : "NMEA receiver (4800 baud)") + " driving at " + speed +
+                        " km/h, on " + m_pty.portPath();
         return true;
     }
 

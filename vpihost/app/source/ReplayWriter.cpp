@@ -31,8 +31,9 @@ bool ReplayWriter::Open(const std::string& path, std::string* error) {
 void ReplayWriter::Start(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
                          vpisim::LineWriter::WaitTaken waitTaken, HoldBack* holdBack) {
     if (m_fd < 0 || m_thread.joinable()) return;
-    m_thread = std::thread(
-        [this, deviceFd, baud, bytesTaken, waitTaken, holdBack] { Run(deviceFd, baud, bytesTaken, waitTaken, holdBack); });
+    m_thread = std::thread([this, deviceFd, baud, bytesTaken, waitTaken, holdBack] {
+        Run(deviceFd, baud, bytesTaken, waitTaken, holdBack);
+    });
 }
 
 void ReplayWriter::Stop() {

@@ -35,8 +35,8 @@ public:
     std::string Progress() const;
 
 private:
-    void Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken,
-             vpisim::LineWriter::WaitTaken waitTaken, HoldBack* holdBack);
+    void Run(int deviceFd, int baud, vpisim::LineWriter::BytesTaken bytesTaken, vpisim::LineWriter::WaitTaken waitTaken,
+             HoldBack* holdBack);
     void Fail(const std::string& reason);
 
     int m_fd = -1;

@@ -40,9 +40,7 @@ void SentenceIds::Take(const char* bytes, size_t size) {
     }
 }
 
-std::vector<std::string> SentenceIds::Seen() const {
-    return m_seen;
-}
+std::vector<std::string> SentenceIds::Seen() const { return m_seen; }
 
 std::string AnyTalkerHint(const std::vector<std::string>& ids) {
     std::vector<std::string> others;
