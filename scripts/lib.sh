@@ -9,24 +9,67 @@ as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# ensure_packages "cmd-or-path:package" ...: installs the packages whose
-# command or file is missing, in one apt-get run.
-ensure_packages() {
-    local missing=() need item probe pkg
+# apt_update: the package indexes, tried three times. A mirror that is
+# syncing serves an index that does not match its Release file for a while;
+# if one still fails, the install goes on with the indexes that came, and
+# UPDATE_ERROR holds apt-get's first error.
+UPDATE_ERROR=""
+apt_update() {
+    local try err
+    err="$(mktemp)"
+    for try in 1 2 3; do
+        if as_root apt-get update -qq 2>"$err"; then rm -f "$err"; UPDATE_ERROR=""; return 0; fi
+        [ "$try" = 3 ] || { echo "== apt-get update failed; again in $((try * 10)) s"; sleep $((try * 10)); }
+    done
+    UPDATE_ERROR="$(grep -m1 '^E: ' "$err" || true)"
+    cat "$err" >&2
+    rm -f "$err"
+    echo "== apt-get update: some indexes did not come; installing from those that did"
+}
+
+# missing_packages "cmd-or-path:package" ...: sets MISSING to the packages
+# whose command or file is missing.
+missing_packages() {
+    local need item probe
+    MISSING=()
     for item in "$@"; do
         probe="${item%%:*}"
-        pkg="${item#*:}"
         need=0
         if [[ "$probe" == /* ]]; then [ -e "$probe" ] || need=1; else command -v "$probe" >/dev/null 2>&1 || need=1; fi
-        [ "$need" = 1 ] && missing+=("$pkg")
+        [ "$need" = 1 ] && MISSING+=("${item#*:}")
     done
-    [ ${#missing[@]} = 0 ] && return 0
-    echo "== installing: ${missing[*]}"
-    if printf '%s\n' "${missing[@]}" | grep -q ':i386'; then
+    return 0
+}
+
+# try_install "cmd-or-path:package" ...: installs the missing ones in one
+# apt-get run; fails with apt-get's last error in INSTALL_ERROR.
+INSTALL_ERROR=""
+try_install() {
+    local err
+    missing_packages "$@"
+    [ ${#MISSING[@]} = 0 ] && return 0
+    echo "== installing: ${MISSING[*]}"
+    if printf '%s\n' "${MISSING[@]}" | grep -q ':i386'; then
         dpkg --print-foreign-architectures | grep -q i386 || as_root dpkg --add-architecture i386
     fi
-    as_root apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt_update
+    err="$(mktemp)"
+    if DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${MISSING[@]}" \
+        >/dev/null 2>"$err"; then
+        rm -f "$err"
+        return 0
+    fi
+    cat "$err" >&2
+    INSTALL_ERROR="$(grep '^E: ' "$err" | tail -1 || true)"
+    INSTALL_ERROR="${INSTALL_ERROR:-apt-get install failed}"
+    rm -f "$err"
+    return 1
+}
+
+# ensure_packages "cmd-or-path:package" ...: as try_install; without them
+# nothing can go on.
+ensure_packages() {
+    try_install "$@" || { echo "could not install ${MISSING[*]}: $INSTALL_ERROR" >&2; exit 1; }
 }
 
 ensure_japanese_locale() {
@@ -93,20 +136,31 @@ wine_for() {
         echo "skipped: this machine cannot run 32-bit x86 programs ($I386_REASON)"
         exit 77
     fi
+    if [ "$1" = win32 ] && [ -n "${NT_NO_WINE32:-}" ]; then
+        echo "skipped: $NT_NO_WINE32"
+        exit 77
+    fi
 }
 
 # The Windows builds: the shipped 32-bit one (built and checked statically
 # everywhere, run under the 32-bit Wine where the machine runs 32-bit code)
 # and the 64-bit test vehicle run under the 64-bit Wine everywhere.
+#
+# The 32-bit Wine comes on its own: its i386 packages must match the
+# machine's amd64 ones, which a mirror in mid-sync can prevent for hours.
+# Then NT_NO_WINE32 says why, and the 32-bit programs (children of this
+# shell, through ctest) skip themselves with it instead of failing.
 ensure_windows_tools() {
-    local wine32=()
-    if can_run_i386; then wine32=(wine:wine /usr/lib/wine/wine:wine32:i386); fi
     # gcc-multilib everywhere: the 32-bit Wine's preload is built and checked
     # even where it cannot run.
     ensure_packages i686-w64-mingw32-g++-posix:g++-mingw-w64-i686 \
         x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
-        /usr/lib/wine/wine64:wine64 "${wine32[@]}" /usr/lib32/crt1.o:gcc-multilib socat:socat xvfb-run:xvfb xauth:xauth \
+        /usr/lib/wine/wine64:wine64 /usr/lib32/crt1.o:gcc-multilib socat:socat xvfb-run:xvfb xauth:xauth \
         /usr/lib/python3/dist-packages/pefile.py:python3-pefile
+    if can_run_i386 && ! try_install wine:wine /usr/lib/wine/wine:wine32:i386; then
+        export NT_NO_WINE32="the 32-bit Wine (wine32:i386) could not be installed: apt-get said \"$INSTALL_ERROR\"${UPDATE_ERROR:+ after \"$UPDATE_ERROR\"}"
+        echo "== $NT_NO_WINE32; the 32-bit programs are skipped"
+    fi
     ensure_japanese_locale
 }
 
