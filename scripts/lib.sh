@@ -152,12 +152,13 @@ wine_for() {
 # shell, through ctest) skip themselves with it instead of failing.
 ensure_windows_tools() {
     # gcc-multilib everywhere: the 32-bit Wine's preload is built and checked
-    # even where it cannot run.
+    # even where it cannot run. The package wine brings wineserver, which
+    # the scripts call to wait for and end a prefix's session.
     ensure_packages i686-w64-mingw32-g++-posix:g++-mingw-w64-i686 \
         x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
-        /usr/lib/wine/wine64:wine64 /usr/lib32/crt1.o:gcc-multilib socat:socat xvfb-run:xvfb xauth:xauth \
+        /usr/lib/wine/wine64:wine64 wineserver:wine /usr/lib32/crt1.o:gcc-multilib socat:socat xvfb-run:xvfb xauth:xauth \
         /usr/lib/python3/dist-packages/pefile.py:python3-pefile
-    if can_run_i386 && ! try_install wine:wine /usr/lib/wine/wine:wine32:i386; then
+    if can_run_i386 && ! try_install /usr/lib/wine/wine:wine32:i386; then
         export NT_NO_WINE32="the 32-bit Wine (wine32:i386) could not be installed: apt-get said \"$INSTALL_ERROR\"${UPDATE_ERROR:+ after \"$UPDATE_ERROR\"}"
         echo "== $NT_NO_WINE32; the 32-bit programs are skipped"
     fi
