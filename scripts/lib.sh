@@ -12,10 +12,13 @@ as_root() {
 # apt_update: the package indexes, tried three times. A mirror that is
 # syncing serves an index that does not match its Release file for a while;
 # if one still fails, the install goes on with the indexes that came, and
-# UPDATE_ERROR holds apt-get's first error.
+# UPDATE_ERROR holds apt-get's first error. APT_UPDATED says this shell has
+# fetched them.
 UPDATE_ERROR=""
+APT_UPDATED=0
 apt_update() {
     local try err
+    APT_UPDATED=1
     err="$(mktemp)"
     for try in 1 2 3; do
         if as_root apt-get update -qq 2>"$err"; then rm -f "$err"; UPDATE_ERROR=""; return 0; fi
@@ -42,17 +45,18 @@ missing_packages() {
 }
 
 # try_install "cmd-or-path:package" ...: installs the missing ones in one
-# apt-get run; fails with apt-get's last error in INSTALL_ERROR.
+# apt-get run; fails with apt-get's last error in INSTALL_ERROR. The indexes
+# are fetched once a shell, and again only for an architecture just added.
 INSTALL_ERROR=""
 try_install() {
-    local err
+    local err added=0
     missing_packages "$@"
     [ ${#MISSING[@]} = 0 ] && return 0
     echo "== installing: ${MISSING[*]}"
     if printf '%s\n' "${MISSING[@]}" | grep -q ':i386'; then
-        dpkg --print-foreign-architectures | grep -q i386 || as_root dpkg --add-architecture i386
+        dpkg --print-foreign-architectures | grep -q i386 || { as_root dpkg --add-architecture i386; added=1; }
     fi
-    apt_update
+    if [ "$APT_UPDATED" = 0 ] || [ "$added" = 1 ]; then apt_update; fi
     err="$(mktemp)"
     if DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${MISSING[@]}" \
         >/dev/null 2>"$err"; then
@@ -149,7 +153,8 @@ wine_for() {
 # The 32-bit Wine comes on its own: its i386 packages must match the
 # machine's amd64 ones, which a mirror in mid-sync can prevent for hours.
 # Then NT_NO_WINE32 says why, and the 32-bit programs (children of this
-# shell, through ctest) skip themselves with it instead of failing.
+# shell, through ctest) skip themselves with it instead of failing; a script
+# started from this one (scripts/demo) does not try the install again.
 ensure_windows_tools() {
     # gcc-multilib everywhere: the 32-bit Wine's preload is built and checked
     # even where it cannot run. The package wine brings wineserver, which
@@ -158,7 +163,7 @@ ensure_windows_tools() {
         x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
         /usr/lib/wine/wine64:wine64 wineserver:wine /usr/lib32/crt1.o:gcc-multilib socat:socat xvfb-run:xvfb xauth:xauth \
         /usr/lib/python3/dist-packages/pefile.py:python3-pefile
-    if can_run_i386 && ! try_install /usr/lib/wine/wine:wine32:i386; then
+    if can_run_i386 && [ -z "${NT_NO_WINE32:-}" ] && ! try_install /usr/lib/wine/wine:wine32:i386; then
         export NT_NO_WINE32="the 32-bit Wine (wine32:i386) could not be installed: apt-get said \"$INSTALL_ERROR\"${UPDATE_ERROR:+ after \"$UPDATE_ERROR\"}"
         echo "== $NT_NO_WINE32; the 32-bit programs are skipped"
     fi
